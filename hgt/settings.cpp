@@ -1,0 +1,7 @@
+#include "hgt/settings.h"
+
+namespace srtm {
+
+PluginSettings g_pluginSettings;
+
+}  // namespace srtm

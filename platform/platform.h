@@ -1,0 +1,134 @@
+// Files, folder searches, memory and message boxes for the plug-in and its tools.
+//
+// Paths are the plug-in's own: Shift-JIS (code page 932) byte strings in DOS form,
+// at most 260 bytes with the terminator. The Win32 implementation hands them to the
+// A functions unchanged. The POSIX implementation maps them to native paths: a drive
+// prefix such as "Z:" stands for the root (as under Wine) and every single-byte
+// backslash becomes '/', while the trail byte of a double-byte character is kept even
+// when it is 0x5C.
+//
+// Every operation goes through the current Env, so tests can put a failing or
+// counting Env in front of the real one (see SetEnv) without any fork of the code.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace srtm::platform {
+
+constexpr std::size_t kMaxPath = 260;  // path buffer size, terminator included
+
+// An open file. Reads and writes report failure as false; `got` receives the number
+// of bytes actually read (which may be short at the end of the file).
+class File {
+ public:
+  virtual ~File() = default;
+  virtual bool Read(void* buffer, std::size_t size, std::size_t* got) = 0;
+  virtual bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size, std::size_t* got) = 0;
+  virtual bool Write(const void* data, std::size_t size) = 0;
+  virtual bool Seek(std::uint64_t offset) = 0;
+  virtual std::uint64_t Tell() = 0;
+  // Closes the file; false when data could not be flushed. A destroyed File closes itself.
+  virtual bool Close() = 0;
+};
+
+// One match of a folder search: a plain file name (no folder part).
+struct DirEntry {
+  std::string name;
+  bool isDirectory = false;
+};
+
+// Message box types, icons and answers, with the Win32 values.
+enum : unsigned {
+  kMbOk = 0x0,
+  kMbOkCancel = 0x1,
+  kMbYesNo = 0x4,
+  kMbIconError = 0x10,
+  kMbIconQuestion = 0x20,
+  kMbIconExclamation = 0x30,
+  kMbIconInformation = 0x40,
+};
+enum : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
+
+// The operating system as the plug-in sees it. Every member has a real implementation
+// in the platform's Env (DefaultEnv); test Envs override what they need and forward
+// the rest.
+class Env {
+ public:
+  virtual ~Env() = default;
+  // Size of the file at `path`; false when its status cannot be read (no such file).
+  virtual bool GetFileSize(const char* path, std::uint64_t* size);
+  virtual bool FileExists(const char* path);
+  // Read-only open that lets other processes read and write the file meanwhile.
+  virtual std::unique_ptr<File> OpenShared(const char* path);
+  // Creates or truncates a file for writing, without text translation, not shared.
+  virtual std::unique_ptr<File> Create(const char* path);
+  virtual bool Delete(const char* path);
+  // Names in `folder` matching `pattern` ("*.hgt": '*' and '?', letter case ignored),
+  // in the order the file system returns them. false when the folder cannot be read.
+  virtual bool FindFiles(const char* folder, const char* pattern, std::vector<DirEntry>* out);
+  // Asked before every buffer the plug-in allocates; false makes the allocation fail.
+  virtual bool MayAllocate(std::size_t bytes);
+  // Shows (or, in the native world, records) a message box and returns the answer.
+  // (Names avoid the Win32 macros CreateFile, DeleteFile and MessageBox.)
+  virtual int ShowMessageBox(void* owner, const char* text, const char* caption, unsigned type);
+};
+
+Env* CurrentEnv();
+// Installs `env` (nullptr: the default) and returns the one it replaces.
+Env* SetEnv(Env* env);
+Env* DefaultEnv();
+
+inline bool GetFileSize(const char* path, std::uint64_t* size) { return CurrentEnv()->GetFileSize(path, size); }
+inline bool FileExists(const char* path) { return CurrentEnv()->FileExists(path); }
+inline std::unique_ptr<File> OpenShared(const char* path) { return CurrentEnv()->OpenShared(path); }
+inline std::unique_ptr<File> CreateOutputFile(const char* path) { return CurrentEnv()->Create(path); }
+inline bool RemoveFile(const char* path) { return CurrentEnv()->Delete(path); }
+inline bool FindFiles(const char* folder, const char* pattern, std::vector<DirEntry>* out) {
+  return CurrentEnv()->FindFiles(folder, pattern, out);
+}
+inline int ShowMessageBox(void* owner, const char* text, const char* caption, unsigned type) {
+  return CurrentEnv()->ShowMessageBox(owner, text, caption, type);
+}
+
+// Allocates an array of n default-initialised T, or returns null when memory (or the
+// current Env) refuses. Hot loops never allocate; these are the once-per-object buffers.
+template <typename T>
+std::unique_ptr<T[]> AllocateArray(std::size_t n) {
+  if (n > SIZE_MAX / sizeof(T) || !CurrentEnv()->MayAllocate(n * sizeof(T))) return nullptr;
+  return std::unique_ptr<T[]>(new (std::nothrow) T[n]);
+}
+
+// ---- Paths ----
+
+// True when byte b starts a double-byte character in a path scan: 0x80-0x9F or
+// 0xE0-0xFF. The byte after it is its trail byte and is never tested as a separator.
+inline bool IsLeadByte(unsigned char b) { return (b >= 0x80 && b <= 0x9F) || b >= 0xE0; }
+
+// The native path for a plug-in path (POSIX: drive prefix dropped, backslashes made
+// '/'; Win32: unchanged).
+std::string ToNativePath(const std::string& path);
+// The plug-in path for a path a user typed on this system (POSIX: "/a/b" becomes
+// "Z:\a\b", relative paths are made absolute first; Win32: '/' becomes '\').
+std::string FromUserPath(const std::string& path);
+
+// ---- Message boxes in the native world ----
+
+// What a message box showed, as recorded by the native Env.
+struct MessageBoxRecord {
+  std::string text;
+  std::string caption;
+  unsigned type = 0;
+};
+// The native world shows no windows: message boxes are recorded and answered at once,
+// by the responder when one is set, else with the first button (OK or Yes).
+using MessageBoxResponder = int (*)(const MessageBoxRecord& shown, void* context);
+void SetMessageBoxResponder(MessageBoxResponder responder, void* context);
+std::vector<MessageBoxRecord> RecordedMessageBoxes();
+void ClearRecordedMessageBoxes();
+
+}  // namespace srtm::platform

@@ -1,0 +1,163 @@
+// POSIX implementation: the plug-in's DOS-style Shift-JIS paths mapped onto a Unix tree.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+
+#include "platform/platform.h"
+#include "platform/platform_internal.h"
+
+namespace srtm::platform {
+namespace {
+
+class PosixFile final : public File {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override { Close(); }
+
+  bool Read(void* buffer, std::size_t size, std::size_t* got) override {
+    return Transfer(buffer, size, got, [this](char* p, std::size_t n) { return ::read(fd_, p, n); });
+  }
+  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size, std::size_t* got) override {
+    return Transfer(buffer, size, got, [this, &offset](char* p, std::size_t n) {
+      ssize_t r = ::pread(fd_, p, n, static_cast<off_t>(offset));
+      if (r > 0) offset += static_cast<std::uint64_t>(r);
+      return r;
+    });
+  }
+  bool Write(const void* data, std::size_t size) override {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+      ssize_t r = ::write(fd_, p, size);
+      if (r < 0 && errno == EINTR) continue;
+      if (r <= 0) return false;
+      p += r;
+      size -= static_cast<std::size_t>(r);
+    }
+    return true;
+  }
+  bool Seek(std::uint64_t offset) override {
+    return offset <= static_cast<std::uint64_t>(LLONG_MAX) &&
+           ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) >= 0;
+  }
+  std::uint64_t Tell() override {
+    off_t at = ::lseek(fd_, 0, SEEK_CUR);
+    return at < 0 ? 0 : static_cast<std::uint64_t>(at);
+  }
+  bool Close() override {
+    if (fd_ < 0) return true;
+    int r = ::close(fd_);
+    fd_ = -1;
+    return r == 0;
+  }
+
+ private:
+  // Repeats a read until `size` bytes arrived, the file ended or an error occurred.
+  template <typename Op>
+  bool Transfer(void* buffer, std::size_t size, std::size_t* got, Op op) {
+    char* p = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    bool ok = true;
+    while (done < size) {
+      ssize_t r = op(p + done, size - done);
+      if (r < 0 && errno == EINTR) continue;
+      if (r < 0) ok = false;
+      if (r <= 0) break;
+      done += static_cast<std::size_t>(r);
+    }
+    if (got) *got = done;
+    return ok;
+  }
+
+  int fd_;
+};
+
+}  // namespace
+
+std::string ToNativePath(const std::string& path) {
+  std::size_t i = 0;
+  if (path.size() >= 2 && path[1] == ':' &&
+      ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
+    i = 2;
+  }
+  std::string out;
+  out.reserve(path.size());
+  for (; i < path.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (IsLeadByte(c)) {
+      out += path[i];
+      if (i + 1 < path.size()) out += path[++i];
+    } else {
+      out += c == '\\' ? '/' : path[i];
+    }
+  }
+  return out.empty() ? "/" : out;
+}
+
+std::string FromUserPath(const std::string& path) {
+  std::string absolute = path;
+  if (absolute.empty() || absolute[0] != '/') {
+    char cwd[PATH_MAX];
+    if (::getcwd(cwd, sizeof cwd)) absolute = std::string(cwd) + "/" + path;
+  }
+  std::string out = "Z:";
+  for (char c : absolute) out += c == '/' ? '\\' : c;
+  return out;
+}
+
+bool Env::GetFileSize(const char* path, std::uint64_t* size) {
+  struct stat st;
+  if (::stat(ToNativePath(path).c_str(), &st) != 0) return false;
+  *size = static_cast<std::uint64_t>(st.st_size);
+  return true;
+}
+
+bool Env::FileExists(const char* path) { return ::access(ToNativePath(path).c_str(), F_OK) == 0; }
+
+std::unique_ptr<File> Env::OpenShared(const char* path) {
+  int fd = ::open(ToNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  return std::make_unique<PosixFile>(fd);
+}
+
+std::unique_ptr<File> Env::Create(const char* path) {
+  int fd = ::open(ToNativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return nullptr;
+  return std::make_unique<PosixFile>(fd);
+}
+
+bool Env::Delete(const char* path) { return ::unlink(ToNativePath(path).c_str()) == 0; }
+
+bool Env::FindFiles(const char* folder, const char* pattern, std::vector<DirEntry>* out) {
+  out->clear();
+  std::string native = ToNativePath(folder);
+  DIR* dir = ::opendir(native.c_str());
+  if (!dir) return false;
+  while (struct dirent* entry = ::readdir(dir)) {
+    const char* name = entry->d_name;
+    if ((name[0] == '.' && name[1] == '\0') || (name[0] == '.' && name[1] == '.' && name[2] == '\0')) continue;
+    if (!MatchesPattern(name, pattern)) continue;
+    struct stat st;
+    bool isDir = ::stat((native + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    out->push_back(DirEntry{name, isDir});
+  }
+  ::closedir(dir);
+  return true;
+}
+
+int Env::ShowMessageBox(void*, const char* text, const char* caption, unsigned type) {
+  int answer = kIdOk;
+  RecordMessageBox(text, caption, type, &answer);
+  return answer;
+}
+
+Env* DefaultEnv() {
+  static Env env;
+  return &env;
+}
+
+}  // namespace srtm::platform

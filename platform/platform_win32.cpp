@@ -1,0 +1,139 @@
+// Win32 implementation on the A functions: paths pass to the system unchanged.
+#include <windows.h>
+
+#include "platform/platform.h"
+#include "platform/platform_internal.h"
+
+namespace srtm::platform {
+namespace {
+
+class Win32File final : public File {
+ public:
+  explicit Win32File(HANDLE handle) : handle_(handle) {}
+  ~Win32File() override { Close(); }
+
+  bool Read(void* buffer, std::size_t size, std::size_t* got) override {
+    char* p = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    bool ok = true;
+    while (done < size) {
+      DWORD chunk = static_cast<DWORD>(size - done > 0x40000000 ? 0x40000000 : size - done);
+      DWORD read = 0;
+      if (!::ReadFile(handle_, p + done, chunk, &read, nullptr)) ok = false;
+      if (!ok || read == 0) break;
+      done += read;
+    }
+    if (got) *got = done;
+    return ok;
+  }
+  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size, std::size_t* got) override {
+    if (!Seek(offset)) {
+      if (got) *got = 0;
+      return false;
+    }
+    return Read(buffer, size, got);
+  }
+  bool Write(const void* data, std::size_t size) override {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+      DWORD chunk = static_cast<DWORD>(size > 0x40000000 ? 0x40000000 : size);
+      DWORD written = 0;
+      if (!::WriteFile(handle_, p, chunk, &written, nullptr) || written == 0) return false;
+      p += written;
+      size -= written;
+    }
+    return true;
+  }
+  bool Seek(std::uint64_t offset) override {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return offset <= 0x7FFFFFFFFFFFFFFFull && ::SetFilePointerEx(handle_, at, nullptr, FILE_BEGIN);
+  }
+  std::uint64_t Tell() override {
+    LARGE_INTEGER zero, at;
+    zero.QuadPart = 0;
+    if (!::SetFilePointerEx(handle_, zero, &at, FILE_CURRENT)) return 0;
+    return static_cast<std::uint64_t>(at.QuadPart);
+  }
+  bool Close() override {
+    if (handle_ == INVALID_HANDLE_VALUE) return true;
+    BOOL ok = ::CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+    return ok != FALSE;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+}  // namespace
+
+std::string ToNativePath(const std::string& path) { return path; }
+
+std::string FromUserPath(const std::string& path) {
+  // An absolute Unix path (a test or tool run under Wine) lies on Wine's root drive Z:.
+  std::string out = !path.empty() && path[0] == '/' ? "Z:" + path : path;
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(out[i]);
+    if (IsLeadByte(c)) {
+      ++i;
+    } else if (c == '/') {
+      out[i] = '\\';
+    }
+  }
+  return out;
+}
+
+bool Env::GetFileSize(const char* path, std::uint64_t* size) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return false;
+  *size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return true;
+}
+
+bool Env::FileExists(const char* path) { return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+std::unique_ptr<File> Env::OpenShared(const char* path) {
+  HANDLE h = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<Win32File>(h);
+}
+
+std::unique_ptr<File> Env::Create(const char* path) {
+  HANDLE h = ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<Win32File>(h);
+}
+
+bool Env::Delete(const char* path) { return ::DeleteFileA(path) != FALSE; }
+
+bool Env::FindFiles(const char* folder, const char* pattern, std::vector<DirEntry>* out) {
+  out->clear();
+  std::string query = folder;
+  if (!query.empty() && query.back() != '\\' && query.back() != ':') query += '\\';
+  query += pattern;
+  WIN32_FIND_DATAA data;
+  HANDLE h = ::FindFirstFileA(query.c_str(), &data);
+  if (h == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+  do {
+    const char* name = data.cFileName;
+    if ((name[0] == '.' && name[1] == '\0') || (name[0] == '.' && name[1] == '.' && name[2] == '\0')) continue;
+    out->push_back(DirEntry{name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (::FindNextFileA(h, &data));
+  ::FindClose(h);
+  return true;
+}
+
+int Env::ShowMessageBox(void* owner, const char* text, const char* caption, unsigned type) {
+  int answer = kIdOk;
+  if (RecordMessageBox(text, caption, type, &answer)) return answer;
+  return ::MessageBoxA(static_cast<HWND>(owner), text, caption, type);
+}
+
+Env* DefaultEnv() {
+  static Env env;
+  return &env;
+}
+
+}  // namespace srtm::platform

@@ -1,0 +1,40 @@
+// srtm: converts and checks SRTM tiles outside the host, with the plug-in's own code.
+#include <cstdio>
+#include <cstring>
+
+#include "tools/commands.h"
+
+namespace {
+
+struct Command {
+  const char* name;
+  int (*run)(int argc, char** argv);
+  const char* summary;
+};
+
+const Command kCommands[] = {
+    {"classify", srtm::cli::Classify, "tell the kind and south-west corner of a tile"},
+    {"block", srtm::cli::Block, "serve one 320 x 320 block of the whole-globe map of a tile"},
+    {"compress", srtm::cli::Compress, "compress the tiles of a folder into XEM files"},
+    {"info", srtm::cli::Info, "print the header and index of an XEM file"},
+    {"decode", srtm::cli::Decode, "write the stored grid of an XEM file"},
+    {"verify", srtm::cli::Verify, "check an XEM file against its source tile"},
+};
+
+int Usage(FILE* out) {
+  std::fprintf(out, "usage: srtm COMMAND [ARGS...]   (srtm COMMAND --help for its arguments)\n\ncommands:\n");
+  for (const Command& c : kCommands) std::fprintf(out, "  %-9s %s\n", c.name, c.summary);
+  return out == stdout ? srtm::cli::kExitOk : srtm::cli::kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage(stderr);
+  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) return Usage(stdout);
+  for (const Command& c : kCommands) {
+    if (std::strcmp(argv[1], c.name) == 0) return c.run(argc - 2, argv + 2);
+  }
+  std::fprintf(stderr, "srtm: unknown command '%s'\n", argv[1]);
+  return Usage(stderr);
+}
