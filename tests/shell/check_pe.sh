@@ -2,6 +2,7 @@
 # Checks the PE32 plug-in: it exports exactly Create, Load, Close, Release and About,
 # and imports PluginIf.dll and Windows' own DLLs only (no C or C++ runtime DLLs).
 set -euo pipefail
+export LC_ALL=C LANG=C  # objdump speaks the locale's language otherwise
 plugin=$1
 dump=$(i686-w64-mingw32-objdump -p "$plugin")
 
