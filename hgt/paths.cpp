@@ -85,22 +85,30 @@ bool SplitPath(const std::string& path, std::string* folderOut, std::string* nam
   return true;
 }
 
-std::int32_t ClassifyHgtFile(const std::string& path, double* latOut, double* lonOut) {
-  std::string name;
-  if (!SplitPath(path, nullptr, &name)) return kNotTile;
-  if (name.size() < 11) return kNotTile;
+bool ParseTileName(const std::string& name, int* lat, int* lon) {
+  if (name.size() < 11) return false;
   char u[11];
   for (int i = 0; i < 11; ++i) u[i] = Upper(name[i]);
   bool matches = (u[0] == 'N' || u[0] == 'S') && IsDigit(u[1]) && IsDigit(u[2]) &&
                  (u[3] == 'E' || u[3] == 'W') && IsDigit(u[4]) && IsDigit(u[5]) && IsDigit(u[6]) &&
                  std::memcmp(u + 7, ".HGT", 4) == 0;
-  if (!matches) return kNotTile;
+  if (!matches) return false;
+  int south = 10 * Digit(u[1]) + Digit(u[2]);
+  int west = 100 * Digit(u[4]) + 10 * Digit(u[5]) + Digit(u[6]);
+  *lat = u[0] == 'S' ? -south : south;
+  *lon = u[3] == 'W' ? -west : west;
+  return true;
+}
 
+std::int32_t ClassifyHgtFile(const std::string& path, double* latOut, double* lonOut) {
+  std::string name;
+  if (!SplitPath(path, nullptr, &name)) return kNotTile;
+  int lat = 0, lon = 0;
+  if (!ParseTileName(name, &lat, &lon)) return kNotTile;
+  // The corner is reported even when the size below rules the file out.
   if (latOut && lonOut) {
-    int lat = 10 * Digit(u[1]) + Digit(u[2]);
-    int lon = 100 * Digit(u[4]) + 10 * Digit(u[5]) + Digit(u[6]);
-    *latOut = u[0] == 'S' ? -lat : lat;
-    *lonOut = u[3] == 'W' ? -lon : lon;
+    *latOut = lat;
+    *lonOut = lon;
   }
 
   std::uint64_t size = 0;

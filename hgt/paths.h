@@ -18,6 +18,8 @@ enum TileKind : std::int32_t { kNotTile = 0, kSrtm1 = 1, kSrtm3 = 3 };
 constexpr std::size_t kPathBufferSize = 260;  // bytes, terminator included
 constexpr std::uint64_t kSrtm1FileSize = 25934402;
 constexpr std::uint64_t kSrtm3FileSize = 2884802;
+// The height that marks a sample without data, in .hgt files and in sample buffers.
+constexpr std::int16_t VOID_SAMPLE = -32768;
 
 // True when the last character of `path` is a single-byte backslash.
 bool EndsWithBackslash(const char* path);
@@ -43,6 +45,10 @@ bool SplitPath(const std::string& path, std::string* folderOut, std::string* nam
 // receive the south-west corner as soon as the name matches, even if the size does not.
 // 0 for every failure, including a path that does not fit kPathBufferSize.
 std::int32_t ClassifyHgtFile(const std::string& path, double* latOut = nullptr, double* lonOut = nullptr);
+
+// Reads the south-west corner from a tile file name (NsddEwddd.hgt, letter case ignored,
+// characters after the 11th not examined). false, outputs untouched, for any other name.
+bool ParseTileName(const std::string& name, int* lat, int* lon);
 
 // The path of the tile with south-west corner (lat, lon) in `folder` (no trailing
 // backslash): folder\N35E139.hgt, folder\S01W072.hgt.
