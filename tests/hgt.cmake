@@ -2,3 +2,6 @@
 srtm_test(hgt_paths_test
   SOURCES hgt/paths_test.cpp
   LIBS srtm_hgt)
+srtm_test(hgt_tile_test
+  SOURCES hgt/fill_on_read_test.cpp hgt/hgt_tile_test.cpp
+  LIBS srtm_hgt)
