@@ -1,0 +1,256 @@
+// The block codec: golden bytes, category and run boundaries, padding, the worst case,
+// round trips, and a decoder that refuses damaged streams.
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "xem/codec.h"
+
+namespace srtm {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The bytes of a first sample (little-endian) followed by a bit stream written as '0'
+// and '1' characters (blanks ignored), padded with 1-bits to a whole byte.
+Bytes Stream(std::int16_t first, const std::string& bits) {
+  Bytes out = {static_cast<std::uint8_t>(static_cast<std::uint16_t>(first)),
+               static_cast<std::uint8_t>(static_cast<std::uint16_t>(first) >> 8)};
+  int filled = 8;
+  for (char b : bits) {
+    if (b == ' ') continue;
+    if (filled == 8) {
+      out.push_back(0);
+      filled = 0;
+    }
+    out.back() = static_cast<std::uint8_t>(out.back() | (b == '1') << (7 - filled));
+    ++filled;
+  }
+  if (filled < 8) out.back() = static_cast<std::uint8_t>(out.back() | ((1 << (8 - filled)) - 1));
+  return out;
+}
+
+// n bits of v, most significant first.
+std::string Field(std::uint32_t v, int n) {
+  std::string s;
+  for (int i = n - 1; i >= 0; --i) s += (v >> i & 1) ? '1' : '0';
+  return s;
+}
+
+const std::string kZeroRunCode = "11111111111110";
+const std::string kRawCode = "111111111111110";
+
+Bytes Encode(const std::vector<std::int16_t>& block, int width) {
+  Bytes out(TileCodec::MaxCompressedBytes(block.size()));
+  auto length = static_cast<std::uint32_t>(out.size());
+  EXPECT_EQ(TileCodec::CompressBlock(out.data(), &length, block.data(),
+                                     static_cast<std::uint32_t>(2 * block.size()), 3, width),
+            1);
+  out.resize(length);
+  return out;
+}
+
+std::vector<std::int16_t> Decode(const Bytes& data, int width, int height, Status* status = nullptr) {
+  std::vector<std::int16_t> block(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0x5555);
+  Status s = TileCodec::DecodeBlock(data.data(), data.size(), 3, width, height, block.data());
+  if (status) {
+    *status = s;
+  } else {
+    EXPECT_TRUE(s.ok()) << s.ToString();
+  }
+  return block;
+}
+
+void ExpectRoundTrip(const std::vector<std::int16_t>& block, int width) {
+  const int height = static_cast<int>(block.size()) / width;
+  const Bytes stream = Encode(block, width);
+  EXPECT_LE(stream.size(), TileCodec::MaxCompressedBytes(block.size()));
+  EXPECT_EQ(Decode(stream, width, height), block) << "width " << width << ", height " << height;
+}
+
+TEST(CodecGolden, WorkedExamples) {
+  // Serpentine order 100, 101, 101, 99: +1, a zero run of one, -2.
+  EXPECT_EQ(Encode({100, 101, 99, 101}, 2), (Bytes{0x64, 0x00, 0x51, 0xBF}));
+  EXPECT_EQ(Stream(100, "010 1 00 011 01"), (Bytes{0x64, 0x00, 0x51, 0xBF}));
+  // 14399 equal samples after the first: ZERO_RUN_ESCAPE and the run length.
+  EXPECT_EQ(Encode(std::vector<std::int16_t>(120 * 120, 500), 120), (Bytes{0xF4, 0x01, 0xFF, 0xF8, 0xE0, 0xFF}));
+}
+
+TEST(CodecGolden, CategoryBoundaries) {
+  struct Case {
+    std::int16_t from, to;
+    std::string bits;
+  } cases[] = {
+      {0, 1, "010 1"},
+      {0, -1, "010 0"},
+      {0, 2, "011 10"},
+      {0, -3, "011 00"},
+      {0, 31, "110 11111"},
+      {0, 32, "1110 100000"},
+      {0, 2047, "111111110 " + Field(2047, 11)},
+      {0, 2048, "1111111110 " + Field(2048, 12)},
+      {0, 32767, "1111111111110 " + Field(32767, 15)},
+      {0, -32767, "1111111111110 " + Field(0, 15)},
+      {0, -32768, kRawCode + Field(0x8000, 16)},     // d = -32768: the raw sample
+      {-32768, 0, kRawCode + Field(0, 16)},          // d = +32768
+      {-32768, 100, kRawCode + Field(100, 16)},      // a void next to a height
+      {100, -32768, kRawCode + Field(0x8000, 16)},
+      {32767, -32768, kRawCode + Field(0x8000, 16)}, // d = -65535
+      {-32768, -32768, "00"},                        // two voids: no difference
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.from) + " -> " + std::to_string(c.to));
+    const std::vector<std::int16_t> block = {c.from, c.to};
+    EXPECT_EQ(Encode(block, 2), Stream(c.from, c.bits));
+    EXPECT_EQ(Decode(Stream(c.from, c.bits), 2, 1), block);
+  }
+}
+
+TEST(CodecGolden, ZeroRuns) {
+  auto runOf = [](std::size_t n) { return std::vector<std::int16_t>(n + 1, 7); };
+  EXPECT_EQ(Encode(runOf(15), 16), Stream(7, std::string(30, '0')));
+  EXPECT_EQ(Encode(runOf(16), 17), Stream(7, kZeroRunCode + Field(16, 16)));
+  // A run reaching 65535 is written at once and counting starts again.
+  EXPECT_EQ(Encode(runOf(65535), 65536), Stream(7, kZeroRunCode + Field(65535, 16)));
+  EXPECT_EQ(Encode(runOf(65536), 65537), Stream(7, kZeroRunCode + Field(65535, 16) + "00"));
+  EXPECT_EQ(Encode(runOf(65535 + 16), 65552),
+            Stream(7, kZeroRunCode + Field(65535, 16) + kZeroRunCode + Field(16, 16)));
+  // A run is flushed before the next difference.
+  EXPECT_EQ(Encode({7, 7, 7, 8}, 4), Stream(7, "00 00 010 1"));
+}
+
+TEST(CodecGolden, PaddingOnlyForAPartialLastByte) {
+  // Four zero differences fill exactly one byte: no padding byte.
+  EXPECT_EQ(Encode({7, 7, 7, 7, 7}, 5), (Bytes{0x07, 0x00, 0x00}));
+  // Three leave two bits: padded with 1-bits.
+  EXPECT_EQ(Encode({7, 7, 7, 7}, 4), (Bytes{0x07, 0x00, 0x03}));
+  // A single sample is its two bytes and nothing else.
+  EXPECT_EQ(Encode({-2}, 1), (Bytes{0xFE, 0xFF}));
+}
+
+TEST(CodecGolden, SerpentineOrder) {
+  // 3 x 3: 1 2 3 / 4 5 6 / 7 8 9 is visited 1 2 3 6 5 4 7 8 9.
+  const Bytes stream = Encode({1, 2, 3, 4, 5, 6, 7, 8, 9}, 3);
+  EXPECT_EQ(stream, Stream(1, "0101 0101 011 11 0100 0100 011 11 0101 0101"));
+}
+
+TEST(CodecNumbers, CopyEmptyAndUnsupported) {
+  const std::vector<std::int16_t> block = {1, -2, 300, 4};
+  Bytes out(64, 0xAA);
+  std::uint32_t length = 64;
+  for (int codec : {0, 2, 256 + 2}) {
+    length = 64;
+    EXPECT_EQ(TileCodec::CompressBlock(out.data(), &length, block.data(), 8, codec, 2), 1);
+    EXPECT_EQ(length, 8u);
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 8), (Bytes{1, 0, 0xFE, 0xFF, 0x2C, 0x01, 4, 0}));
+  }
+  length = 64;
+  EXPECT_EQ(TileCodec::CompressBlock(out.data(), &length, block.data(), 8, 1, 2), 1);
+  EXPECT_EQ(length, 0u);
+  length = 64;
+  EXPECT_EQ(TileCodec::CompressBlock(out.data(), &length, block.data(), 8, 256 + 3, 2), 1);  // low 8 bits
+  EXPECT_EQ(Bytes(out.begin(), out.begin() + length), Encode(block, 2));
+  for (int codec : {4, 200, 255}) {
+    length = 64;
+    EXPECT_EQ(TileCodec::CompressBlock(out.data(), &length, block.data(), 8, codec, 2), 0);
+    EXPECT_EQ(length, 64u);
+  }
+}
+
+TEST(CodecWorstCase, AlternatingVoidsFitTheBoundAndNothingLess) {
+  // Voids alternating with heights: nearly every sample is a RAW_ESCAPE of 31 bits, far
+  // over 2 bytes a sample. Each buffer is exactly the bound, so AddressSanitizer sees any
+  // overflow. Alternating by index, a row change meets an equal sample (a zero
+  // difference); alternating in the serpentine order reaches the bound itself.
+  const std::size_t bound = TileCodec::MaxCompressedBytes(120 * 120);
+  EXPECT_EQ(bound, 55799u);
+  std::vector<std::int16_t> byIndex(120 * 120);
+  std::vector<std::int16_t> byVisit(120 * 120);
+  for (std::size_t i = 0; i < byIndex.size(); ++i) {
+    byIndex[i] = (i % 2) ? 100 : -32768;
+    const std::size_t row = i / 120;
+    const std::size_t visit = row * 120 + (row % 2 ? 119 - i % 120 : i % 120);
+    byVisit[i] = (visit % 2) ? 100 : -32768;
+  }
+  for (const auto* block : {&byIndex, &byVisit}) {
+    auto out = std::make_unique<std::uint8_t[]>(bound);
+    auto length = static_cast<std::uint32_t>(bound);
+    ASSERT_EQ(TileCodec::CompressBlock(out.get(), &length, block->data(), 28800, 3, 120), 1);
+    EXPECT_GT(length, 28800u);
+    EXPECT_EQ(Decode(Bytes(out.get(), out.get() + length), 120, 120), *block);
+    if (block == &byVisit) {
+      EXPECT_EQ(length, bound);
+    }
+  }
+
+  // A buffer of the raw size is refused, not overrun.
+  auto small = std::make_unique<std::uint8_t[]>(28800);
+  std::uint32_t length = 28800;
+  EXPECT_EQ(TileCodec::CompressBlock(small.get(), &length, byIndex.data(), 28800, 3, 120), 0);
+  EXPECT_EQ(length, 28800u);
+}
+
+TEST(CodecRoundTrip, RandomAndAdversarialBlocks) {
+  std::mt19937 random(12345);
+  auto any = [&] { return static_cast<std::int16_t>(random()); };
+  for (int width : {1, 2, 3, 7, 120}) {
+    for (int height : {1, 2, 5, 120}) {
+      const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+      std::vector<std::int16_t> block(n);
+      for (auto& v : block) v = any();
+      ExpectRoundTrip(block, width);
+      // A random walk with small steps and flat stretches, like terrain.
+      std::int32_t h = 500;
+      for (auto& v : block) {
+        if (random() % 4) h += static_cast<std::int32_t>(random() % 41) - 20;
+        v = static_cast<std::int16_t>(h);
+      }
+      ExpectRoundTrip(block, width);
+    }
+  }
+  std::vector<std::int16_t> block(120 * 120);
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = (i % 2) ? 32767 : -32768;
+  ExpectRoundTrip(block, 120);
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = (i % 2) ? 16383 : -16384;  // d = +-32767
+  ExpectRoundTrip(block, 120);
+  ExpectRoundTrip(std::vector<std::int16_t>(120 * 120, -32768), 120);
+  ExpectRoundTrip(std::vector<std::int16_t>(256 * 300, 0), 256);  // runs past 65535
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = (i / 16 % 2) ? -32768 : 12;  // voids in runs of 16
+  ExpectRoundTrip(block, 120);
+}
+
+TEST(CodecDecoder, RefusesEveryTruncationAndBadInput) {
+  std::mt19937 random(99);
+  std::vector<std::int16_t> block(40 * 40);
+  std::int32_t h = 0;
+  for (auto& v : block) v = static_cast<std::int16_t>(h += static_cast<std::int32_t>(random() % 301) - 150);
+  const Bytes stream = Encode(block, 40);
+  for (std::size_t size = 0; size < stream.size(); ++size) {
+    Status s;
+    Decode(Bytes(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(size)), 40, 40, &s);
+    ASSERT_FALSE(s.ok()) << "truncated to " << size << " bytes";
+    EXPECT_EQ(s.code(), Status::kCorrupt);
+  }
+  // Extra bytes after the padding are ignored.
+  Bytes longer = stream;
+  longer.insert(longer.end(), 8, 0x00);
+  EXPECT_EQ(Decode(longer, 40, 40), block);
+
+  Status s;
+  Decode(Stream(0, kZeroRunCode + Field(4, 16)), 2, 2, &s);  // a run past the block
+  EXPECT_FALSE(s.ok());
+  Decode(Stream(0, std::string(15, '1') + "0000000000000000"), 2, 1, &s);  // no such code
+  EXPECT_FALSE(s.ok());
+  Decode(Stream(32767, "010 1"), 2, 1, &s);  // 32767 + 1 leaves the 16-bit range
+  EXPECT_FALSE(s.ok());
+  std::vector<std::int16_t> out(4);
+  EXPECT_FALSE(TileCodec::DecodeBlock(stream.data(), stream.size(), 4, 2, 2, out.data()).ok());
+  EXPECT_FALSE(TileCodec::DecodeBlock(stream.data(), 7, 0, 2, 2, out.data()).ok());  // copy of the wrong size
+  EXPECT_FALSE(TileCodec::DecodeBlock(stream.data(), stream.size(), 3, 0, 2, out.data()).ok());
+}
+
+}  // namespace
+}  // namespace srtm
