@@ -1,0 +1,12 @@
+# The XEM side: codec, file format, writer and reader, fill, converter, batch, the
+# stand-in host reading XEM, the XEM hook and the srtm tool's XEM commands.
+srtm_test(xem_codec_test
+  SOURCES xem/codec_test.cpp
+  LIBS srtm_xem_decode srtm_xem)
+
+# The decoder fuzz target (it needs the decoder alone), replayed on generated inputs;
+# the replay driver also uses the encoder to make its seed streams.
+add_executable(xem_decode_fuzz xem/decode_fuzz.cpp)
+srtm_target_defaults(xem_decode_fuzz)
+target_link_libraries(xem_decode_fuzz PRIVATE srtm_xem_decode srtm_xem)
+add_test(NAME xem_decode_fuzz COMMAND xem_decode_fuzz)
