@@ -10,3 +10,7 @@ add_executable(xem_decode_fuzz xem/decode_fuzz.cpp)
 srtm_target_defaults(xem_decode_fuzz)
 target_link_libraries(xem_decode_fuzz PRIVATE srtm_xem_decode srtm_xem)
 add_test(NAME xem_decode_fuzz COMMAND xem_decode_fuzz)
+
+srtm_test(xem_fill_test
+  SOURCES xem/fill_test.cpp
+  LIBS srtm_xem)

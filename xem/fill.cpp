@@ -188,15 +188,21 @@ void BoxMean(const std::int16_t* src, std::int16_t* out, int width, int height) 
 }  // namespace
 
 void FillVoidsForCompression(const std::int16_t* source, std::int16_t* output, int width, int height) {
+  FillVoidsPasses(source, output, width, height, 3);
+}
+
+void FillVoidsPasses(const std::int16_t* source, std::int16_t* output, int width, int height, int lastPass) {
   if (width <= 0 || height <= 0) return;
   LeftValue lv;
   const std::size_t w = static_cast<std::size_t>(width);
   for (int row = 0; row < height; ++row) {
     FillRow(source + static_cast<std::size_t>(row) * w, output + static_cast<std::size_t>(row) * w, width, lv);
   }
+  if (lastPass < 2) return;
   for (int c0 = 0; c0 < width; c0 += kStrip) {
     FillColumnStrip(source, output, width, height, c0, width - c0 < kStrip ? width - c0 : kStrip, lv);
   }
+  if (lastPass < 3) return;
   BoxMean(source, output, width, height);
 }
 

@@ -21,5 +21,7 @@ constexpr double kFillPi = 3.141592654;
 // Fills the voids of `source` (width x height samples, row 0 north) into `output`, a
 // separate buffer of the same size; valid samples are copied unchanged.
 void FillVoidsForCompression(const std::int16_t* source, std::int16_t* output, int width, int height);
+// The same, stopping after pass `lastPass` (1 to 3): each pass on its own can be checked.
+void FillVoidsPasses(const std::int16_t* source, std::int16_t* output, int width, int height, int lastPass);
 
 }  // namespace srtm
