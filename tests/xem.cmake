@@ -14,3 +14,7 @@ add_test(NAME xem_decode_fuzz COMMAND xem_decode_fuzz)
 srtm_test(xem_fill_test
   SOURCES xem/fill_test.cpp
   LIBS srtm_xem)
+
+srtm_test(xem_format_test
+  SOURCES xem/format_test.cpp
+  LIBS srtm_xem)
