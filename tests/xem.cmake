@@ -18,3 +18,11 @@ srtm_test(xem_fill_test
 srtm_test(xem_format_test
   SOURCES xem/format_test.cpp
   LIBS srtm_xem)
+
+add_library(xem_test_support STATIC xem/xem_test_support.cpp)
+srtm_target_defaults(xem_test_support)
+target_link_libraries(xem_test_support PUBLIC srtm_test_support srtm_xem)
+
+srtm_test(xem_convert_test
+  SOURCES xem/convert_test.cpp
+  LIBS xem_test_support srtm_xem)
