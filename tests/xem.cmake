@@ -26,3 +26,7 @@ target_link_libraries(xem_test_support PUBLIC srtm_test_support srtm_xem)
 srtm_test(xem_convert_test
   SOURCES xem/convert_test.cpp
   LIBS xem_test_support srtm_xem)
+
+srtm_test(xem_batch_test
+  SOURCES xem/batch_test.cpp
+  LIBS xem_test_support srtm_xem)
