@@ -7,15 +7,21 @@
 #include <vector>
 
 #include "testhost/host.h"
+#include "testhost/maps.h"
 
 namespace srtm::host {
 
 struct MapState {
   MapDescription description;
+  QLP_CALLBACK source = nullptr;      // the map-source hook serving it; null for the host's own
+  OpenedMap opened{};                 // what the host learnt when opening it
+  std::vector<std::int16_t> block{};  // the host's buffer for 2012
 };
 
 struct ViewState {
   tagGEOPOS center{};
+  std::vector<QLP_HANDLE> maps;  // in the order opened
+  QLP_HANDLE baseMap = 0;
 };
 
 struct HostState {

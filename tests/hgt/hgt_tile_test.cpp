@@ -12,17 +12,16 @@
 #include "hgt/paths.h"
 #include "hgt/settings.h"
 #include "platform/platform.h"
+#include "tests/hgt/hgt_test_util.h"
 #include "tests/support/test_support.h"
 
 namespace srtm {
 namespace {
 
+using test::BlockNumber;
+
 constexpr int kSide3 = 1201;  // samples per row of an SRTM-3 file
 
-// The block number of block row R and block column C (sub-digits 0), as the host writes it.
-std::int32_t BlockNumber(int row, int column) {
-  return (row / 100) * 100000000 + (column / 100) * 1000000 + (row % 100) * 10000 + (column % 100) * 100;
-}
 
 // A height pattern that tells every tile, row and column apart (0 to 7999 m).
 std::int16_t PatternHeight(int lat, int lon, int fileRow, int column) {

@@ -7,30 +7,17 @@
 
 #include "gtest/gtest.h"
 #include "platform/platform.h"
+#include "tests/hgt/hgt_test_util.h"
 #include "tests/support/test_support.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#endif
 
 namespace srtm {
 namespace {
 
+using test::MakeFolder;
+
 // A folder name whose second character is the double-byte 0x95 0x5C (its trail byte
 // is the code of a backslash).
 const std::string kDbcsFolder = "C:\\\x95\x5C";
-
-// Makes a folder from a plug-in path, with the system's own ANSI call (the test helpers
-// go through std::filesystem, which does not take Shift-JIS names).
-bool MakeFolder(const std::string& path) {
-#if defined(_WIN32)
-  return CreateDirectoryA(path.c_str(), nullptr) != 0;
-#else
-  return ::mkdir(platform::ToNativePath(path).c_str(), 0755) == 0;
-#endif
-}
 
 TEST(EndsWithBackslash, OnlyASingleByteBackslashAtTheEndCounts) {
   EXPECT_TRUE(EndsWithBackslash("C:\\data\\"));
