@@ -30,3 +30,8 @@ srtm_test(xem_convert_test
 srtm_test(xem_batch_test
   SOURCES xem/batch_test.cpp
   LIBS xem_test_support srtm_xem)
+
+# The XEM hook of the shell, called as the host calls it.
+srtm_test(xem_hook_test
+  SOURCES xem/xem_hook_test.cpp
+  LIBS srtm_shell)
