@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,11 +12,14 @@
 
 namespace srtm::host {
 
+struct XemMap;  // testhost/xem_maps.cpp: an opened XEM file
+
 struct MapState {
   MapDescription description;
   QLP_CALLBACK source = nullptr;      // the map-source hook serving it; null for the host's own
   OpenedMap opened{};                 // what the host learnt when opening it
   std::vector<std::int16_t> block{};  // the host's buffer for 2012
+  std::shared_ptr<XemMap> xem{};      // set for a map opened from a registered XEM file
 };
 
 struct ViewState {
@@ -33,6 +37,7 @@ struct HostState {
   std::vector<DiskLimit> diskLimits;
   std::vector<MenuItem> menuItems;
   std::vector<std::string> callLog;
+  std::vector<std::string> dynamicXems;  // XEM files registered with QLP_XEM_AppendDynamicXem
 
   std::map<QLP_HANDLE, MapState> maps;
   std::map<QLP_HANDLE, ViewState> views;

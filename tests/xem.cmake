@@ -35,3 +35,9 @@ srtm_test(xem_batch_test
 srtm_test(xem_hook_test
   SOURCES xem/xem_hook_test.cpp
   LIBS srtm_shell)
+
+# The stand-in host reading XEM files, with the plug-in loaded for its hook.
+srtm_test(xem_host_test
+  SOURCES xem/host_xem_test.cpp
+  LIBS PluginIf srtm_xem)
+add_dependencies(xem_host_test srtm_plugin)
