@@ -1,24 +1,400 @@
+// srtm compress, info, decode and verify: the XEM side of the plug-in, run outside the
+// host. compress runs the very batch the wizard runs; message boxes the library shows
+// are printed to stderr, and Ctrl-C stops the batch as the wizard's Abort button does.
+#include <algorithm>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
+#include "hgt/paths.h"
+#include "hgt/settings.h"
+#include "platform/platform.h"
 #include "tools/commands.h"
+#include "xem/batch.h"
+#include "xem/mapset_id.h"
+#include "xem/progress.h"
+#include "xem/xem_reader.h"
+
+#if !defined(_WIN32)
+#include <iconv.h>
+#endif
 
 namespace srtm::cli {
+namespace {
 
-int Compress(int, char**) {
-  std::fprintf(stderr, "srtm compress: not built yet\n");
-  return kExitUsage;
+bool IsHelp(const char* arg) { return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0; }
+
+// Code-page-932 text as the terminal shows it: UTF-8 natively (converted with iconv),
+// unchanged in the Windows world, whose console uses code page 932 itself.
+std::string ToTerminal(const std::string& cp932) {
+#if defined(_WIN32)
+  return cp932;
+#else
+  iconv_t cd = iconv_open("UTF-8", "CP932");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return cp932;
+  std::string out(cp932.size() * 3 + 4, '\0');
+  char* in = const_cast<char*>(cp932.data());
+  std::size_t inLeft = cp932.size();
+  char* outPtr = &out[0];
+  std::size_t outLeft = out.size();
+  const bool ok = iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+  iconv_close(cd);
+  if (!ok) return cp932;
+  out.resize(out.size() - outLeft);
+  return out;
+#endif
 }
-int Info(int, char**) {
-  std::fprintf(stderr, "srtm info: not built yet\n");
-  return kExitUsage;
+
+// A field of fixed size as text: up to its first zero byte.
+std::string FieldText(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
+
+// Prints the message boxes of the library instead of showing them, and answers OK.
+int PrintMessageBox(const platform::MessageBoxRecord& shown, void*) {
+  std::fprintf(stderr, "srtm: %s\n", ToTerminal(shown.text).c_str());
+  return platform::kIdOk;
 }
-int Decode(int, char**) {
-  std::fprintf(stderr, "srtm decode: not built yet\n");
-  return kExitUsage;
+
+class MessageBoxesToStderr {
+ public:
+  MessageBoxesToStderr() { platform::SetMessageBoxResponder(PrintMessageBox, nullptr); }
+  ~MessageBoxesToStderr() { platform::SetMessageBoxResponder(nullptr, nullptr); }
+};
+
+// ---- compress ----
+
+volatile std::sig_atomic_t g_interrupted = 0;
+void OnInterrupt(int) { g_interrupted = 1; }
+
+// Shows the batch's progress on stderr: one line per tile, and the stop request of
+// Ctrl-C, noticed after the block in progress like the wizard's Abort button.
+class TerminalProgress : public ProgressTarget {
+ public:
+  TerminalProgress() {
+    ActiveRunPage = this;
+    previous_ = std::signal(SIGINT, OnInterrupt);
+  }
+  ~TerminalProgress() override {
+    std::signal(SIGINT, previous_);
+    ActiveRunPage = nullptr;
+  }
+  void SetMode(int, int) override {}
+  void SetTexts(const char* text, const char* countText) override {
+    if (!countText) return;
+    // "compressing..\n\nN57E011.hgt --> N57E011.xem": the line after the blank line.
+    const char* names = std::strstr(text, "\n\n");
+    std::fprintf(stderr, "%s  %s\n", ToTerminal(countText).c_str(), ToTerminal(names ? names + 2 : text).c_str());
+  }
+  void SetPercent(int) override {}
+  void PumpHost() override {
+    if (g_interrupted) cancelRequested = 1;
+  }
+
+ private:
+  void (*previous_)(int) = nullptr;
+};
+
+int CompressUsage(FILE* out) {
+  std::fprintf(out,
+               "usage: srtm compress REFERENCE.hgt -o OUTDIR [--fill on|off] [--skip-existing]\n"
+               "  Compresses every tile of REFERENCE.hgt's kind (SRTM-1 or SRTM-3) in its folder\n"
+               "  into OUTDIR\\<tile>.xem, as the plug-in's compression wizard does. Voids are\n"
+               "  filled first (--fill, default on). Existing XEM files are replaced, or with\n"
+               "  --skip-existing left as they are (and counted as not converted).\n"
+               "  Prints the batch's result code (-1: all converted; 0: none; n: n converted\n"
+               "  before a failure or a stop) and the files written. Exit code 0 when all were\n"
+               "  converted, %d when some were not, %d after Ctrl-C.\n",
+               kExitFailed, kExitInterrupted);
+  return out == stdout ? kExitOk : kExitUsage;
 }
-int Verify(int, char**) {
-  std::fprintf(stderr, "srtm verify: not built yet\n");
-  return kExitUsage;
+
+// ---- verify ----
+
+struct VerifyCounts {
+  std::size_t equal = 0;
+  std::size_t filled = 0;      // void in the tile, a height in the file
+  std::size_t keptVoid = 0;    // void in the tile and in the file
+  std::size_t different = 0;   // a valid sample stored otherwise
+};
+
+int VerifyUsage(FILE* out) {
+  std::fprintf(out,
+               "usage: srtm verify FILE.xem TILE.hgt [--fill on|off]\n"
+               "  Checks FILE.xem against the tile it was written from: the grid size, the edges\n"
+               "  the tile's name gives, and every stored sample. Valid samples must be stored\n"
+               "  unchanged; voids count as filled or kept. --fill off requires every void kept\n"
+               "  (the file was written with the fill off), --fill on every void filled.\n"
+               "  Exit code 0 when the file matches, %d when it does not, %d for unreadable input.\n",
+               kExitDifferent, kExitInput);
+  return out == stdout ? kExitOk : kExitUsage;
+}
+
+// Reads an XEM file's stored grid, printing why not.
+bool ReadGrid(const char* command, const std::string& path, XemReader* reader, std::vector<std::int16_t>* grid) {
+  Status status = reader->Open(path);
+  if (status.ok()) status = reader->ReadGrid(grid);
+  if (!status.ok()) {
+    std::fprintf(stderr, "srtm %s: %s: %s\n", command, platform::ToNativePath(path).c_str(),
+                 status.ToString().c_str());
+  }
+  return status.ok();
+}
+
+// Writes the bytes to a new file; no partial file is left on failure.
+bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  auto file = platform::CreateOutputFile(path.c_str());
+  if (!file) return false;
+  if (file->Write(bytes.data(), bytes.size()) && file->Close()) return true;
+  file.reset();
+  platform::RemoveFile(path.c_str());
+  return false;
+}
+
+}  // namespace
+
+int Compress(int argc, char** argv) {
+  std::string reference, outputFolder;
+  std::int32_t fill = 1;
+  int overwrite = 1;
+  for (int i = 0; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (IsHelp(arg)) return CompressUsage(stdout);
+    if (std::strcmp(arg, "-o") == 0 && i + 1 < argc) {
+      outputFolder = argv[++i];
+    } else if (std::strcmp(arg, "--fill") == 0 && i + 1 < argc &&
+               (std::strcmp(argv[i + 1], "on") == 0 || std::strcmp(argv[i + 1], "off") == 0)) {
+      fill = std::strcmp(argv[++i], "on") == 0 ? 1 : 0;
+    } else if (std::strcmp(arg, "--skip-existing") == 0) {
+      overwrite = 0;
+    } else if (arg[0] != '-' && reference.empty()) {
+      reference = arg;
+    } else {
+      std::fprintf(stderr, "srtm compress: unexpected argument '%s'\n", arg);
+      return CompressUsage(stderr);
+    }
+  }
+  if (reference.empty() || outputFolder.empty()) return CompressUsage(stderr);
+
+  const std::string referencePath = platform::FromUserPath(reference);
+  const std::string outputPath = platform::FromUserPath(outputFolder);
+  std::uint64_t size = 0;
+  if (!platform::GetFileSize(referencePath.c_str(), &size)) {
+    std::fprintf(stderr, "srtm compress: %s does not exist\n", reference.c_str());
+    return kExitInput;
+  }
+  if (ClassifyHgtFile(referencePath) == kNotTile) {
+    std::fprintf(stderr, "srtm compress: %s is not an SRTM tile (name NsddEwddd.hgt, %llu or %llu bytes)\n",
+                 reference.c_str(), static_cast<unsigned long long>(kSrtm1FileSize),
+                 static_cast<unsigned long long>(kSrtm3FileSize));
+    return kExitInput;
+  }
+  std::vector<platform::DirEntry> probe;
+  if (!platform::FindFiles(outputPath.c_str(), "*", &probe)) {
+    std::fprintf(stderr, "srtm compress: the output folder %s does not exist\n", outputFolder.c_str());
+    return kExitOutput;
+  }
+
+  g_pluginSettings.fillVoids = fill;
+  MessageBoxesToStderr boxes;
+  std::vector<std::string> written;
+  std::int32_t result;
+  bool stopped;
+  {
+    TerminalProgress progress;
+    result = BatchCompressor::CompressFolder(referencePath, outputPath, &written, overwrite);
+    stopped = progress.cancelRequested != 0;
+  }
+  std::printf("result %d\n", result);
+  for (const std::string& path : written) std::printf("%s\n", platform::ToNativePath(path).c_str());
+  if (stopped) return kExitInterrupted;
+  return result == -1 ? kExitOk : kExitFailed;
+}
+
+int Info(int argc, char** argv) {
+  if (argc >= 1 && IsHelp(argv[0])) {
+    std::printf("usage: srtm info FILE.xem\n"
+                "  Checks FILE.xem and prints its header fields and a summary of its index.\n"
+                "  Exit code 0, or %d for a missing or damaged file (the failed check is named).\n",
+                kExitInput);
+    return kExitOk;
+  }
+  if (argc != 1) {
+    std::fprintf(stderr, "usage: srtm info FILE.xem\n");
+    return kExitUsage;
+  }
+  XemReader reader;
+  const Status status = reader.Open(platform::FromUserPath(argv[0]));
+  if (!status.ok()) {
+    std::fprintf(stderr, "srtm info: %s: %s\n", argv[0], status.ToString().c_str());
+    return kExitInput;
+  }
+  const XemHeader& h = reader.header();
+  const MapSetIdFields id = UnpackMapSetId(h.mapSetId);
+  std::printf("file              %s (%llu bytes)\n", argv[0], static_cast<unsigned long long>(reader.fileSize()));
+  std::printf("magic             %.4s, format %d\n", h.magic, h.formatNumber);
+  std::printf("description       %s\n", ToTerminal(FieldText(h.description, sizeof h.description)).c_str());
+  std::printf("notice            %s\n", ToTerminal(FieldText(h.noticeText, sizeof h.noticeText)).c_str());
+  std::printf("mapSetId          %02X %02X %02X %02X %02X (group %u, region %u, series %u, D %u, E %u, F %u, "
+              "kind %u)\n",
+              h.mapSetId[0], h.mapSetId[1], h.mapSetId[2], h.mapSetId[3], h.mapSetId[4], id.idGroup, id.regionCode,
+              id.seriesCode, id.idFieldD, id.idFieldE, id.idFieldF, id.idKind);
+  std::printf("publisherId       %s\n", FieldText(h.publisherId, sizeof h.publisherId).c_str());
+  std::printf("southEdge         %d (%.6f degrees)\n", h.southEdge, h.southEdge / 360000.0);
+  std::printf("westEdge          %d (%.6f degrees)\n", h.westEdge, h.westEdge / 360000.0);
+  std::printf("datum             %s\n", FieldText(h.datum, sizeof h.datum).c_str());
+  std::printf("resolution        %d x %d (samples per degree x 100)\n", h.resolutionX, h.resolutionY);
+  std::printf("grid              %d x %d samples\n", h.gridWidth, h.gridHeight);
+  std::printf("blocks            %d x %d samples, %d blocks in %d columns and %d rows\n", h.blockWidth,
+              h.blockHeight, h.blockCount, h.blockColumns, h.blockRows);
+  std::printf("seaValue          %d\n", h.seaValue);
+  std::printf("sampleBytes       %u, codec %u, flags %d, checksum 0x%02X\n", h.sampleBytes, h.codec, h.flags,
+              h.headerChecksum);
+  std::printf("sections          A %d, B %d, C %d bytes; firstBlockOffset %d\n", h.sectionSizeA, h.sectionSizeB,
+              h.sectionSizeC, h.firstBlockOffset);
+  std::int64_t total = 0, smallest = reader.index().empty() ? 0 : INT32_MAX, largest = 0;
+  for (const XemIndexEntry& e : reader.index()) {
+    total += e.length;
+    smallest = std::min<std::int64_t>(smallest, e.length);
+    largest = std::max<std::int64_t>(largest, e.length);
+  }
+  const double raw = 2.0 * h.gridWidth * h.gridHeight;
+  std::printf("index             %zu entries, %lld compressed bytes (%.1f%% of %.0f raw), block lengths %lld to "
+              "%lld\n",
+              reader.index().size(), static_cast<long long>(total), raw > 0 ? 100.0 * total / raw : 0.0, raw,
+              static_cast<long long>(smallest), static_cast<long long>(largest));
+  return kExitOk;
+}
+
+int Decode(int argc, char** argv) {
+  std::string input, output;
+  for (int i = 0; i < argc; ++i) {
+    if (IsHelp(argv[i])) {
+      std::printf("usage: srtm decode FILE.xem -o OUT.raw\n"
+                  "  Writes the stored grid of FILE.xem to OUT.raw: gridWidth x gridHeight\n"
+                  "  little-endian signed 16-bit samples, row 0 south, each row west to east.\n"
+                  "  Exit code 0, %d for a missing or damaged file, %d when OUT.raw cannot be written.\n",
+                  kExitInput, kExitOutput);
+      return kExitOk;
+    }
+    if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) {
+      output = argv[++i];
+    } else if (input.empty() && argv[i][0] != '-') {
+      input = argv[i];
+    } else {
+      input.clear();
+      break;
+    }
+  }
+  if (input.empty() || output.empty()) {
+    std::fprintf(stderr, "usage: srtm decode FILE.xem -o OUT.raw\n");
+    return kExitUsage;
+  }
+  XemReader reader;
+  std::vector<std::int16_t> grid;
+  if (!ReadGrid("decode", platform::FromUserPath(input), &reader, &grid)) return kExitInput;
+  std::vector<std::uint8_t> bytes(grid.size() * 2);
+  for (std::size_t i = 0; i < grid.size(); ++i) {
+    const auto v = static_cast<std::uint16_t>(grid[i]);
+    bytes[2 * i] = static_cast<std::uint8_t>(v);
+    bytes[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
+  }
+  if (!WriteFile(platform::FromUserPath(output), bytes)) {
+    std::fprintf(stderr, "srtm decode: %s cannot be written\n", output.c_str());
+    return kExitOutput;
+  }
+  std::printf("%d x %d samples written to %s\n", reader.header().gridWidth, reader.header().gridHeight,
+              output.c_str());
+  return kExitOk;
+}
+
+int Verify(int argc, char** argv) {
+  std::vector<std::string> files;
+  int fill = -1;  // -1: either way
+  for (int i = 0; i < argc; ++i) {
+    if (IsHelp(argv[i])) return VerifyUsage(stdout);
+    if (std::strcmp(argv[i], "--fill") == 0 && i + 1 < argc &&
+        (std::strcmp(argv[i + 1], "on") == 0 || std::strcmp(argv[i + 1], "off") == 0)) {
+      fill = std::strcmp(argv[++i], "on") == 0 ? 1 : 0;
+    } else if (argv[i][0] != '-') {
+      files.push_back(argv[i]);
+    } else {
+      return VerifyUsage(stderr);
+    }
+  }
+  if (files.size() != 2) return VerifyUsage(stderr);
+  const std::string xemPath = platform::FromUserPath(files[0]);
+  const std::string tilePath = platform::FromUserPath(files[1]);
+
+  std::uint64_t size = 0;
+  std::vector<std::uint8_t> tile;
+  if (platform::GetFileSize(tilePath.c_str(), &size) && size % 2 == 0 && size <= 2ull * 3601 * 3601) {
+    tile.resize(static_cast<std::size_t>(size));
+    auto file = platform::OpenShared(tilePath.c_str());
+    std::size_t got = 0;
+    if (!file || !file->Read(tile.data(), tile.size(), &got) || got != tile.size()) tile.clear();
+  }
+  int side = 2;
+  while (static_cast<std::uint64_t>(side) * static_cast<std::uint64_t>(side) * 2 < tile.size()) ++side;
+  if (tile.empty() || static_cast<std::uint64_t>(side) * static_cast<std::uint64_t>(side) * 2 != tile.size()) {
+    std::fprintf(stderr, "srtm verify: %s cannot be read as a square tile\n", files[1].c_str());
+    return kExitInput;
+  }
+  XemReader reader;
+  std::vector<std::int16_t> grid;
+  if (!ReadGrid("verify", xemPath, &reader, &grid)) return kExitInput;
+
+  const XemHeader& h = reader.header();
+  bool matches = true;
+  if (h.gridWidth != side - 1 || h.gridHeight != side - 1) {
+    std::printf("grid %d x %d, expected %d x %d for a tile of %d x %d samples\n", h.gridWidth, h.gridHeight,
+                side - 1, side - 1, side, side);
+    return kExitDifferent;
+  }
+  std::string name;
+  int lat = 0, lon = 0;
+  if (SplitPath(tilePath, nullptr, &name) && ParseTileName(name, &lat, &lon)) {
+    // The edges are half a sample spacing south and west of the corner the name gives.
+    const double half = 0.5 / (side - 1);
+    const auto edge = [](double degrees) { return static_cast<std::int32_t>(degrees * 360000 + 0.00001); };
+    if (h.southEdge != edge(lat - half) || h.westEdge != edge(lon - half)) {
+      std::printf("edges %d, %d; expected %d, %d for %s\n", h.southEdge, h.westEdge, edge(lat - half),
+                  edge(lon - half), name.c_str());
+      matches = false;
+    }
+  }
+  VerifyCounts counts;
+  int shown = 0;
+  for (int y = 0; y < side - 1; ++y) {
+    for (int x = 0; x < side - 1; ++x) {
+      const std::size_t at = 2 * (static_cast<std::size_t>(side - 1 - y) * static_cast<std::size_t>(side) +
+                                  static_cast<std::size_t>(x));
+      const auto expected = static_cast<std::int16_t>(tile[at] << 8 | tile[at + 1]);
+      const std::int16_t stored = grid[static_cast<std::size_t>(y) * static_cast<std::size_t>(side - 1) +
+                                       static_cast<std::size_t>(x)];
+      bool ok = true;
+      if (expected != -32768) {
+        ok = stored == expected;
+        counts.equal += ok;
+      } else if (stored == -32768) {
+        ++counts.keptVoid;
+        ok = fill != 1;
+      } else {
+        ++counts.filled;
+        ok = fill != 0;
+      }
+      if (!ok) {
+        ++counts.different;
+        if (shown++ < 10) std::printf("sample x %d, y %d (row 0 south): stored %d, tile %d\n", x, y, stored, expected);
+      }
+    }
+  }
+  std::printf("%zu samples equal, %zu voids filled, %zu voids kept, %zu different\n", counts.equal, counts.filled,
+              counts.keptVoid, counts.different);
+  matches = matches && counts.different == 0;
+  std::printf("%s\n", matches ? "the file matches its tile" : "the file does NOT match its tile");
+  return matches ? kExitOk : kExitDifferent;
 }
 
 }  // namespace srtm::cli
