@@ -142,11 +142,22 @@ bool ReadGrid(const char* command, const std::string& path, XemReader* reader, s
   return status.ok();
 }
 
-// Writes the bytes to a new file; no partial file is left on failure.
-bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+// Writes the grid as little-endian samples, a row at a time; no partial file is left
+// on failure.
+bool WriteGrid(const std::string& path, const std::vector<std::int16_t>& grid, std::size_t width) {
   auto file = platform::CreateOutputFile(path.c_str());
   if (!file) return false;
-  if (file->Write(bytes.data(), bytes.size()) && file->Close()) return true;
+  std::vector<std::uint8_t> row(2 * width);
+  bool ok = true;
+  for (std::size_t start = 0; ok && start < grid.size(); start += width) {
+    for (std::size_t i = 0; i < width; ++i) {
+      const auto v = static_cast<std::uint16_t>(grid[start + i]);
+      row[2 * i] = static_cast<std::uint8_t>(v);
+      row[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
+    }
+    ok = file->Write(row.data(), row.size());
+  }
+  if (ok && file->Close()) return true;
   file.reset();
   platform::RemoveFile(path.c_str());
   return false;
@@ -294,13 +305,7 @@ int Decode(int argc, char** argv) {
   XemReader reader;
   std::vector<std::int16_t> grid;
   if (!ReadGrid("decode", platform::FromUserPath(input), &reader, &grid)) return kExitInput;
-  std::vector<std::uint8_t> bytes(grid.size() * 2);
-  for (std::size_t i = 0; i < grid.size(); ++i) {
-    const auto v = static_cast<std::uint16_t>(grid[i]);
-    bytes[2 * i] = static_cast<std::uint8_t>(v);
-    bytes[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
-  }
-  if (!WriteFile(platform::FromUserPath(output), bytes)) {
+  if (!WriteGrid(platform::FromUserPath(output), grid, static_cast<std::size_t>(reader.header().gridWidth))) {
     std::fprintf(stderr, "srtm decode: %s cannot be written\n", output.c_str());
     return kExitOutput;
   }
