@@ -1,6 +1,7 @@
 // The five entry points the host looks up by name. Each forwards inward and lets no
 // exception escape into the host.
 #include "shell/plugin.h"
+#include "ui/module.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -47,8 +48,16 @@ SRTM_EXPORT std::int32_t QLPAPI About(void) {
 }  // extern "C"
 
 #if defined(_WIN32)
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(instance);
+// Records the module whose resources hold the dialog templates; at unload, unregisters
+// the window classes the module registered (not at process exit, when nothing is left
+// to protect).
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    DisableThreadLibraryCalls(instance);
+    srtm::ui::SetModuleInstance(instance);
+  } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+    srtm::ui::ReleaseModule();
+  }
   return TRUE;
 }
 #endif

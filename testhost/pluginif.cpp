@@ -203,13 +203,6 @@ int32_t QLPAPI QLP_UpdateAllViews(int32_t flag) {
   return 1;
 }
 
-QLP_HWND QLPAPI QLP_GetMainWnd(void) { return nullptr; }
-
-int32_t QLPAPI QLP_ShellFolder(QLP_HWND owner, char* path) {
-  Log("QLP_ShellFolder");
-  return 0;
-}
-
-int32_t QLPAPI QLP_Pump(void) { return 1; }
+// QLP_GetMainWnd, QLP_ShellFolder and QLP_Pump belong to the desktop (testhost/desktop.cpp).
 
 }  // extern "C"

@@ -1,0 +1,429 @@
+#include "testhost/script.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+
+#include "testhost/screen.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
+
+namespace srtm::host {
+
+enum class Op {
+  kMenu, kType, kCheck, kClick, kKey, kFolder, kFile,
+  kWaitDialog, kWaitGone, kWaitText,
+  kExpectDialog, kExpectNoDialog, kExpectText, kExpectCheck, kExpectEnabled, kExpectVisible,
+  kExpectProgress, kExpectDefault, kExpectFocus, kExpectMenu, kExpectMain, kExpectMessage,
+};
+
+struct Script::Step {
+  int line = 0;
+  std::string source;
+  Op op = Op::kClick;
+  int id = 0;
+  int dialog = 0;      // template qualifier of a control, 0 for any
+  std::string text;    // code page 932
+  bool flag = false;   // on / yes / enabled / chosen
+  int number = 0;
+};
+
+std::string ScriptText(const std::string& utf8) {
+#if defined(_WIN32)
+  if (utf8.empty()) return utf8;
+  const int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(wide), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &w[0], wide);
+  const int bytes = WideCharToMultiByte(932, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(932, 0, w.data(), wide, &out[0], bytes, nullptr, nullptr);
+  return out;
+#else
+  iconv_t cd = iconv_open("CP932", "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return utf8;
+  std::string out(utf8.size() * 2 + 4, '\0');
+  char* in = const_cast<char*>(utf8.data());
+  std::size_t inLeft = utf8.size();
+  char* outPtr = &out[0];
+  std::size_t outLeft = out.size();
+  iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+  iconv_close(cd);
+  out.resize(out.size() - outLeft);
+  return out;
+#endif
+}
+
+namespace {
+
+// Splits a line into words; a double-quoted word keeps its blanks and has its escapes
+// resolved. False for an unterminated quote.
+bool Words(const std::string& line, std::vector<std::string>* words, std::vector<bool>* quoted) {
+  std::size_t i = 0;
+  while (i < line.size()) {
+    if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
+      ++i;
+    } else if (line[i] == '#') {
+      break;
+    } else if (line[i] == '"') {
+      std::string word;
+      ++i;
+      while (i < line.size() && line[i] != '"') {
+        if (line[i] == '\\' && i + 1 < line.size()) {
+          const char e = line[++i];
+          word += e == 'n' ? '\n' : e == 't' ? '\t' : e;
+        } else {
+          word += line[i];
+        }
+        ++i;
+      }
+      if (i >= line.size()) return false;
+      ++i;
+      words->push_back(word);
+      quoted->push_back(true);
+    } else {
+      const std::size_t end = line.find_first_of(" \t\r", i);
+      words->push_back(line.substr(i, end == std::string::npos ? std::string::npos : end - i));
+      quoted->push_back(false);
+      i = end == std::string::npos ? line.size() : end;
+    }
+  }
+  return true;
+}
+
+bool ParseNumber(const std::string& word, int* value) {
+  if (word.empty()) return false;
+  char* end = nullptr;
+  const long v = std::strtol(word.c_str(), &end, 10);
+  if (*end != '\0') return false;
+  *value = static_cast<int>(v);
+  return true;
+}
+
+// "30705" or "30705@30716".
+bool ParseControl(const std::string& word, int* id, int* dialog) {
+  const std::size_t at = word.find('@');
+  if (at == std::string::npos) {
+    *dialog = 0;
+    return ParseNumber(word, id);
+  }
+  return ParseNumber(word.substr(0, at), id) && ParseNumber(word.substr(at + 1), dialog);
+}
+
+bool ParseFlag(const std::string& word, const char* yes, const char* no, bool* flag) {
+  if (word == yes) {
+    *flag = true;
+    return true;
+  }
+  if (word == no) {
+    *flag = false;
+    return true;
+  }
+  return false;
+}
+
+// Reads one step; an empty string, or the reason the line cannot be read.
+std::string ParseStep(const std::vector<std::string>& w, Script::Step* step) {
+  const std::size_t n = w.size();
+  const std::string& verb = w[0];
+  auto control = [&](std::size_t i) { return i < n && ParseControl(w[i], &step->id, &step->dialog); };
+  if (verb == "menu" && n == 2) {
+    step->op = Op::kMenu;
+    step->text = ScriptText(w[1]);
+  } else if (verb == "type" && n == 3 && control(1)) {
+    step->op = Op::kType;
+    step->text = ScriptText(w[2]);
+  } else if (verb == "check" && n == 3 && control(1) && ParseFlag(w[2], "on", "off", &step->flag)) {
+    step->op = Op::kCheck;
+  } else if (verb == "click" && n == 2 && control(1)) {
+    step->op = Op::kClick;
+  } else if (verb == "key" && n == 2 && ParseFlag(w[1], "enter", "esc", &step->flag)) {
+    step->op = Op::kKey;
+  } else if ((verb == "folder" || verb == "file") && n == 2) {
+    step->op = verb == "folder" ? Op::kFolder : Op::kFile;
+    step->flag = w[1] != "cancel";
+    step->text = ScriptText(w[1]);
+  } else if (verb == "wait" && n == 3 && (w[1] == "dialog" || w[1] == "gone") && ParseNumber(w[2], &step->number)) {
+    step->op = w[1] == "dialog" ? Op::kWaitDialog : Op::kWaitGone;
+  } else if (verb == "wait" && n == 4 && w[1] == "text" && control(2)) {
+    step->op = Op::kWaitText;
+    step->text = ScriptText(w[3]);
+  } else if (verb == "expect" && n >= 2) {
+    const std::string& what = w[1];
+    if (what == "dialog" && n == 3 && ParseNumber(w[2], &step->number)) {
+      step->op = Op::kExpectDialog;
+    } else if (what == "no" && n == 4 && w[2] == "dialog" && ParseNumber(w[3], &step->number)) {
+      step->op = Op::kExpectNoDialog;
+    } else if (what == "text" && n == 4 && control(2)) {
+      step->op = Op::kExpectText;
+      step->text = ScriptText(w[3]);
+    } else if (what == "check" && n == 4 && control(2) && ParseFlag(w[3], "on", "off", &step->flag)) {
+      step->op = Op::kExpectCheck;
+    } else if (what == "enabled" && n == 4 && control(2) && ParseFlag(w[3], "yes", "no", &step->flag)) {
+      step->op = Op::kExpectEnabled;
+    } else if (what == "visible" && n == 4 && control(2) && ParseFlag(w[3], "yes", "no", &step->flag)) {
+      step->op = Op::kExpectVisible;
+    } else if (what == "progress" && n == 4 && control(2) && ParseNumber(w[3], &step->number)) {
+      step->op = Op::kExpectProgress;
+    } else if (what == "default" && n == 3 && control(2)) {
+      step->op = Op::kExpectDefault;
+    } else if (what == "focus" && n == 3 && control(2)) {
+      step->op = Op::kExpectFocus;
+    } else if (what == "menu" && n == 4 && ParseFlag(w[3], "enabled", "greyed", &step->flag)) {
+      step->op = Op::kExpectMenu;
+      step->text = ScriptText(w[2]);
+    } else if (what == "main" && n == 3 && ParseFlag(w[2], "enabled", "disabled", &step->flag)) {
+      step->op = Op::kExpectMain;
+    } else if (what == "message" && n == 3) {
+      step->op = Op::kExpectMessage;
+      step->text = ScriptText(w[2]);
+    } else {
+      return "cannot read this expectation";
+    }
+  } else {
+    return "cannot read this step";
+  }
+  return "";
+}
+
+bool IsWait(Op op) { return op == Op::kWaitDialog || op == Op::kWaitGone || op == Op::kWaitText; }
+
+}  // namespace
+
+Script::Script(const std::string& text) : screen_(MakeScreen()) {
+  std::istringstream lines(text);
+  std::string line;
+  int number = 0;
+  while (std::getline(lines, line)) {
+    ++number;
+    std::vector<std::string> words;
+    std::vector<bool> quoted;
+    Step step;
+    step.line = number;
+    step.source = line.substr(line.find_first_not_of(" \t") == std::string::npos ? 0 : line.find_first_not_of(" \t"));
+    if (!Words(line, &words, &quoted)) {
+      Error(step, "unterminated quote");
+      continue;
+    }
+    if (words.empty()) continue;
+    const std::string problem = ParseStep(words, &step);
+    if (!problem.empty()) {
+      Error(step, problem);
+      continue;
+    }
+    steps_.push_back(step);
+  }
+  stopped_ = !errors_.empty();
+}
+
+Script::~Script() {
+  // A script that goes away stops acting.
+  User* current = SetUser(nullptr);
+  if (current != this) SetUser(current);
+}
+
+bool Script::finished() const { return next_ >= steps_.size(); }
+
+std::string Script::Report() const {
+  std::string out;
+  for (const std::string& e : errors_) out += e + "\n";
+  if (out.empty()) out = "(no errors)\n";
+  return out;
+}
+
+void Script::Error(const Step& step, const std::string& what) {
+  errors_.push_back("line " + std::to_string(step.line) + " (" + step.source + "): " + what);
+}
+
+bool Script::Run() {
+  User* previous = SetUser(this);
+  while (!stopped_ && next_ < steps_.size()) {
+    if (RunDue()) continue;
+    if (stopped_ || next_ >= steps_.size()) break;
+    if (!screen_->Idle()) {
+      Error(steps_[next_], "waits for what never happens");
+      stopped_ = true;
+    }
+  }
+  SetUser(previous);
+  return ok() && finished();
+}
+
+bool Script::RunDue() {
+  bool acted = false;
+  while (!stopped_ && next_ < steps_.size()) {
+    const Step& step = steps_[next_];
+    if (IsWait(step.op) && !Ready(step)) return acted;
+    ++next_;  // first: the step may hand control to the user again (a modal loop, a pump)
+    log_.push_back("line " + std::to_string(step.line) + ": " + step.source);
+    Execute(step);
+    acted = true;
+  }
+  return acted;
+}
+
+bool Script::Ready(const Step& step) {
+  bool shown = false;
+  for (const auto& dialog : screen_->Dialogs()) shown = shown || dialog.second == step.number;
+  switch (step.op) {
+    case Op::kWaitDialog:
+      return shown;
+    case Op::kWaitGone:
+      return !shown;
+    case Op::kWaitText: {
+      void* control = FindControl(step, false);
+      return control && screen_->Text(control) == step.text;
+    }
+    default:
+      return true;
+  }
+}
+
+void* Script::FindControl(const Step& step, bool toAct) {
+  void* found = nullptr;
+  for (const auto& dialog : screen_->Dialogs()) {
+    if (step.dialog && dialog.second != step.dialog) continue;
+    void* control = screen_->Control(dialog.first, step.id);
+    if (!control) continue;
+    if (!toAct || screen_->Reachable(control)) return control;
+    if (!found) found = control;
+  }
+  return toAct ? nullptr : found;
+}
+
+void Script::Execute(const Step& step) {
+  auto stop = [&](const std::string& what) {
+    Error(step, what);
+    stopped_ = true;
+  };
+  auto expect = [&](bool held, const std::string& what) {
+    if (!held) Error(step, what);
+  };
+  void* control = nullptr;
+  if (step.op == Op::kType || step.op == Op::kCheck || step.op == Op::kClick) {
+    control = FindControl(step, true);
+    if (!control) {
+      stop(FindControl(step, false) ? "the control is hidden or disabled" : "no shown dialog has this control");
+      return;
+    }
+  } else if (step.op >= Op::kExpectText && step.op <= Op::kExpectProgress) {
+    control = FindControl(step, false);
+    if (!control) {
+      Error(step, "no shown dialog has this control");
+      return;
+    }
+  }
+
+  switch (step.op) {
+    case Op::kMenu: {
+      std::int32_t answer = 0;
+      switch (ClickMenu(step.text, &answer)) {
+        case MenuClick::kRan:
+          log_.back() += " -> " + std::to_string(answer);
+          break;
+        case MenuClick::kGreyed:
+          stop("the menu item is greyed");
+          break;
+        case MenuClick::kNotFound:
+          stop("there is no such menu item");
+          break;
+        case MenuClick::kMainWindowDisabled:
+          stop("the host's main window is disabled");
+          break;
+      }
+      break;
+    }
+    case Op::kType:
+      screen_->Type(control, step.text);
+      break;
+    case Op::kCheck:
+      if ((screen_->Check(control) != 0) != step.flag) screen_->Click(control);
+      if ((screen_->Check(control) != 0) != step.flag) stop("the check box did not change");
+      break;
+    case Op::kClick:
+      screen_->Click(control);
+      break;
+    case Op::kKey:
+      if (step.flag) {
+        screen_->PressEnter();
+      } else {
+        screen_->PressEscape();
+      }
+      break;
+    case Op::kFolder:
+      if (step.flag) {
+        QueueFolderAnswer(step.text);
+      } else {
+        QueueFolderCancel();
+      }
+      break;
+    case Op::kFile:
+      if (!screen_->AnswerFileDialog(step.flag, step.text)) stop("file dialogs cannot be answered in this world");
+      break;
+    case Op::kWaitDialog:
+    case Op::kWaitGone:
+    case Op::kWaitText:
+      break;
+    case Op::kExpectDialog:
+    case Op::kExpectNoDialog: {
+      bool shown = false;
+      for (const auto& dialog : screen_->Dialogs()) shown = shown || dialog.second == step.number;
+      expect(shown == (step.op == Op::kExpectDialog), shown ? "the dialog is shown" : "the dialog is not shown");
+      break;
+    }
+    case Op::kExpectText:
+      expect(screen_->Text(control) == step.text, "the text is \"" + screen_->Text(control) + "\"");
+      break;
+    case Op::kExpectCheck:
+      expect((screen_->Check(control) != 0) == step.flag, "the check state is " + std::to_string(screen_->Check(control)));
+      break;
+    case Op::kExpectEnabled:
+      expect(screen_->Enabled(control) == step.flag, screen_->Enabled(control) ? "it is enabled" : "it is disabled");
+      break;
+    case Op::kExpectVisible:
+      expect(screen_->Visible(control) == step.flag, screen_->Visible(control) ? "it is visible" : "it is hidden");
+      break;
+    case Op::kExpectProgress:
+      expect(screen_->Position(control) == step.number, "the position is " + std::to_string(screen_->Position(control)));
+      break;
+    case Op::kExpectDefault: {
+      void* dialog = screen_->ActiveDialog();
+      const int id = dialog ? screen_->DefaultId(dialog) : 0;
+      expect(id == step.id, "the default button is " + std::to_string(id));
+      break;
+    }
+    case Op::kExpectFocus:
+      expect(screen_->FocusId() == step.id, "the focus is on " + std::to_string(screen_->FocusId()));
+      break;
+    case Op::kExpectMenu: {
+      bool enabled = false;
+      if (!MenuEnabled(step.text, &enabled)) {
+        Error(step, "there is no such menu item");
+      } else {
+        expect(enabled == step.flag, enabled ? "the item is enabled" : "the item is greyed");
+      }
+      break;
+    }
+    case Op::kExpectMain:
+      expect(MainWindowEnabled() == step.flag, MainWindowEnabled() ? "it is enabled" : "it is disabled");
+      break;
+    case Op::kExpectMessage: {
+      const auto boxes = ShownMessageBoxes();
+      bool seen = false;
+      for (std::size_t i = messagesChecked_; i < boxes.size() && !seen; ++i) {
+        if (boxes[i].text == step.text) {
+          seen = true;
+          messagesChecked_ = i + 1;
+        }
+      }
+      expect(seen, "no such message box was shown (" + std::to_string(boxes.size() - std::min(boxes.size(), messagesChecked_)) +
+                       " other since the last check)");
+      break;
+    }
+  }
+}
+
+}  // namespace srtm::host

@@ -1,0 +1,85 @@
+// The scripted user: a person at the host's screen, written down as a script. One
+// format, two executors: the headless window store natively, real windows through Win32
+// messages in the Win32 world (qlphost run SCRIPT).
+//
+// One step a line; '#' starts a comment. TEXT is a double-quoted UTF-8 string (escapes
+// \n \" \\; the executor converts it to code page 932) or a single word. A control ID
+// may be qualified with the template of its dialog, as in 30705@30716; otherwise the
+// topmost visible dialog that has the control is meant.
+//
+//   menu TEXT                click the plug-in's menu item whose text is or begins with TEXT
+//   type ID TEXT             replace the text of edit ID
+//   check ID on|off          click check box ID when its state differs
+//   click ID                 click button ID (it must be visible and enabled)
+//   key esc|enter            press Esc or Enter in the dialog that has the focus
+//   folder TEXT|cancel       the answer of the next folder chooser (QLP_ShellFolder)
+//   file TEXT|cancel         the answer of the next common file dialog
+//   wait dialog TEMPLATE     go on once that dialog is shown
+//   wait gone TEMPLATE       go on once that dialog is no longer shown
+//   wait text ID TEXT        go on once control ID shows TEXT
+//   expect dialog TEMPLATE   | expect no dialog TEMPLATE
+//   expect text ID TEXT      | expect check ID on|off | expect enabled ID yes|no
+//   expect visible ID yes|no | expect progress ID N  | expect default ID | expect focus ID
+//   expect menu TEXT enabled|greyed
+//   expect main enabled|disabled       the host's main window
+//   expect message TEXT      a message box with TEXT was shown since the last such step
+//
+// Steps run in order. Those that the top level cannot reach (after a step that opened a
+// modal dialog, or started work that pumps the host's messages) run from inside: modal
+// loops and QLP_Pump hand control to the user, who does what is due. A wait holds the
+// script until its condition is true. A step that cannot act (no such control, a
+// disabled button, a greyed menu) stops the script; a failed expectation is recorded and
+// the script goes on.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "testhost/desktop.h"
+
+namespace srtm::host {
+
+class Screen;
+
+class QLP_HOST_API Script : public User {
+ public:
+  explicit Script(const std::string& text);
+  ~Script() override;
+  Script(const Script&) = delete;
+  Script& operator=(const Script&) = delete;
+
+  // Runs the script to its end (or its first stop) as the host's user. True when every
+  // step ran and every expectation held.
+  bool Run();
+  bool RunDue() override;
+
+  bool ok() const { return errors_.empty(); }
+  bool finished() const;
+  const std::vector<std::string>& errors() const { return errors_; }
+  // One line per step done, "line 3: click 30705".
+  const std::vector<std::string>& log() const { return log_; }
+  // The errors, one a line (for test failure messages).
+  std::string Report() const;
+
+  struct Step;
+
+ private:
+  bool Ready(const Step& step);
+  void Execute(const Step& step);
+  void* FindControl(const Step& step, bool toAct);
+  void Error(const Step& step, const std::string& what);
+
+  std::vector<Step> steps_;
+  std::size_t next_ = 0;
+  bool stopped_ = false;
+  std::size_t messagesChecked_ = 0;
+  std::vector<std::string> errors_;
+  std::vector<std::string> log_;
+  std::unique_ptr<Screen> screen_;
+};
+
+// The code-page-932 bytes of a UTF-8 text, as the executor converts script texts.
+QLP_HOST_API std::string ScriptText(const std::string& utf8);
+
+}  // namespace srtm::host
