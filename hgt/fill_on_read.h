@@ -40,12 +40,17 @@ class ReadFiller {
   int last() const { return last_; }
 
  private:
+  static constexpr int kMaskWords = BLOCK_SIDE / 64;
+  bool IsVoid(int row, int column) const { return (voids_[row][column >> 6] >> (column & 63)) & 1u; }
+  bool RowHasVoid(int row) const;
+
   const std::int16_t* source_;
   std::int16_t* target_;
   int last_ = -32768;
   bool anyVoid_ = false;
-  bool rowHasVoid_[BLOCK_SIDE] = {};
-  bool columnHasVoid_[BLOCK_SIDE] = {};
+  // Where the source's voids are, one bit per sample, made by the row pass: the later
+  // passes visit the voids only, instead of testing every sample again.
+  std::uint64_t voids_[BLOCK_SIDE][kMaskWords] = {};
 };
 
 }  // namespace srtm

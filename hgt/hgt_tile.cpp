@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "hgt/paths.h"
 #include "hgt/settings.h"
 #include "platform/platform.h"
@@ -47,6 +51,34 @@ Segment NextSegment(std::int64_t first, int out, std::int64_t extent, int span) 
   return segment;
 }
 
+// One row segment from file bytes (big-endian) to samples as read: voids stay void,
+// every other height h becomes h + 1 (16-bit, so 32767 wraps to the void value).
+inline std::int16_t ConvertSample(const unsigned char* b) {
+  const auto v = static_cast<std::int16_t>(b[0] << 8 | b[1]);
+  return v == VOID_SAMPLE ? VOID_SAMPLE : static_cast<std::int16_t>(static_cast<std::uint16_t>(v) + 1u);
+}
+
+void ConvertRow(const unsigned char* bytes, int count, std::int16_t* out) {
+  int j = 0;
+#if defined(__SSE2__)
+  const __m128i voids = _mm_set1_epi16(VOID_SAMPLE);
+  const __m128i one = _mm_set1_epi16(1);
+  for (; j + 8 <= count; j += 8) {
+    const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 2 * j));
+    const __m128i v = _mm_or_si128(_mm_slli_epi16(raw, 8), _mm_srli_epi16(raw, 8));
+    const __m128i isVoid = _mm_cmpeq_epi16(v, voids);
+    const __m128i shifted = _mm_add_epi16(v, _mm_andnot_si128(isVoid, one));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j), shifted);
+  }
+#endif
+  for (; j < count; ++j) out[j] = ConvertSample(bytes + 2 * j);
+}
+
+// Reads of whole runs of rows pay off while a file row is short: copying a 2402-byte
+// SRTM-3 row costs less than a read call of its own, a 7202-byte SRTM-1 row does not.
+constexpr std::size_t kMaxRowBytesForRuns = 4096;
+constexpr std::size_t kRunReadBytes = 64 * 1024;
+
 }  // namespace
 
 BlockOrigin DecodeBlockNumber(std::int32_t n) {
@@ -67,8 +99,21 @@ void ApplySeaLevel(std::int16_t* block, std::int32_t seaOn, std::int32_t seaLeve
   // The threshold never drops below the void value, so that a void is served as 0
   // whatever the sea level; and it is computed wide, so that no sea level overflows it.
   std::int64_t wide = seaOn ? static_cast<std::int64_t>(seaLevel) + 1 : VOID_SAMPLE;
-  const int threshold = static_cast<int>(std::clamp<std::int64_t>(wide, VOID_SAMPLE, 32767));
-  for (int i = 0; i < BLOCK_SAMPLES; ++i) {
+  const auto threshold = static_cast<std::int16_t>(std::clamp<std::int64_t>(wide, VOID_SAMPLE, 32767));
+  int i = 0;
+#if defined(__SSE2__)
+  // In 16-bit lanes: above the threshold (never the void value) v - 1 cannot wrap.
+  const __m128i t = _mm_set1_epi16(threshold);
+  const __m128i one = _mm_set1_epi16(1);
+  for (; i + 8 <= BLOCK_SAMPLES; i += 8) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + i));
+    const __m128i above = _mm_cmpgt_epi16(v, t);
+    const __m128i notPositive = _mm_cmpgt_epi16(one, v);  // all ones where v <= 0
+    const __m128i served = _mm_and_si128(_mm_add_epi16(v, notPositive), above);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(block + i), served);
+  }
+#endif
+  for (; i < BLOCK_SAMPLES; ++i) {
     const int v = block[i];
     block[i] = static_cast<std::int16_t>(v <= threshold ? 0 : v <= 0 ? v - 1 : v);
   }
@@ -146,7 +191,11 @@ std::int32_t HgtTile::Open(const std::string& path, std::int32_t kind) {
   west_ -= halfX;
   east_ -= halfX;
 
-  rowBuffer_ = platform::AllocateArray<std::int16_t>(static_cast<std::size_t>(tileSpanX_));
+  // The row buffer takes one row segment, or a run of whole rows for short rows.
+  rowsPerRead_ = RowBytes() <= kMaxRowBytesForRuns ? static_cast<int>(kRunReadBytes / RowBytes()) : 1;
+  const std::size_t rowSamples =
+      rowsPerRead_ > 1 ? rowsPerRead_ * RowBytes() / 2 : static_cast<std::size_t>(tileSpanX_);
+  rowBuffer_ = platform::AllocateArray<std::int16_t>(rowSamples);
   blockBuffer_ = platform::AllocateArray<std::int16_t>(BLOCK_SAMPLES);
   if (!rowBuffer_ || !blockBuffer_) {
     ReleaseBuffers();
@@ -201,22 +250,42 @@ void HgtTile::ReadTileSegment(int lat, int lon, int rowStart, int rows, int colS
     return;
   }
 
-  auto* bytes = reinterpret_cast<unsigned char*>(rowBuffer_.get());
+  auto* staging = reinterpret_cast<unsigned char*>(rowBuffer_.get());
+  const std::size_t stride = RowBytes();
   const std::size_t segmentBytes = 2 * static_cast<std::size_t>(cols);
-  const std::uint64_t rowBytes = 2 * static_cast<std::uint64_t>(tileSpanX_ + 1);
-  for (int i = 0; i < rows; ++i) {
-    // File rows run north to south; row k from the tile's southern edge is file row span - k.
-    const std::uint64_t offset = static_cast<std::uint64_t>(tileSpanY_ - rowStart - i) * rowBytes + 2u * colStart;
+  // Block row i lies in file row (span - rowStart - i): file rows run north to south.
+  auto fileRowOf = [&](int i) { return static_cast<std::uint64_t>(tileSpanY_ - rowStart - i); };
+  auto readRow = [&](int i) {
     std::size_t got = 0;
-    if (!file->ReadAt(offset, bytes, segmentBytes, &got) || got != segmentBytes) {
+    const std::uint64_t offset = fileRowOf(i) * stride + 2u * colStart;
+    if (!file->ReadAt(offset, staging, segmentBytes, &got) || got != segmentBytes) {
       // A row that cannot be read counts as height 0 m; the next row is tried anyway.
-      std::memset(bytes, 0, segmentBytes);
+      std::memset(staging, 0, segmentBytes);
     }
-    std::int16_t* out = target + (outRow + i) * BLOCK_SIDE + outCol;
-    for (int j = 0; j < cols; ++j) {
-      const auto v = static_cast<std::int16_t>(bytes[2 * j] << 8 | bytes[2 * j + 1]);
-      out[j] = v == VOID_SAMPLE ? VOID_SAMPLE : static_cast<std::int16_t>(static_cast<std::uint16_t>(v) + 1u);
+    ConvertRow(staging, cols, target + (outRow + i) * BLOCK_SIDE + outCol);
+  };
+
+  for (int i = 0; i < rows;) {
+    const int n = std::min(rowsPerRead_, rows - i);
+    if (n == 1) {
+      readRow(i);
+      ++i;
+      continue;
     }
+    // Rows i to i + n - 1 are n consecutive file rows, the northernmost first: one read
+    // from the segment of the first to the end of the segment of the last.
+    const std::uint64_t north = fileRowOf(i + n - 1);
+    const std::size_t length = (n - 1) * stride + segmentBytes;
+    std::size_t got = 0;
+    if (file->ReadAt(north * stride + 2u * colStart, staging, length, &got) && got == length) {
+      for (int k = 0; k < n; ++k) {
+        ConvertRow(staging + (n - 1 - k) * stride, cols, target + (outRow + i + k) * BLOCK_SIDE + outCol);
+      }
+    } else {
+      // Row by row, so that only the rows that really fail become 0 m.
+      for (int k = 0; k < n; ++k) readRow(i + k);
+    }
+    i += n;
   }
 }
 

@@ -90,6 +90,8 @@ class HgtTile {
   // at (outRow, outCol); zeros when the tile is not usable.
   void ReadTileSegment(int lat, int lon, int rowStart, int rows, int colStart, int cols, std::int16_t* target,
                        int outRow, int outCol);
+  // Bytes of one row of a tile file.
+  std::size_t RowBytes() const { return 2 * static_cast<std::size_t>(tileSpanX_ + 1); }
 
   double south_ = 0, west_ = 0, north_ = 0, east_ = 0;
   double samplesPerDegreeX_ = 0, samplesPerDegreeY_ = 0;
@@ -103,7 +105,8 @@ class HgtTile {
   std::string fileName_;
   std::int32_t kind_ = 1;
   std::int32_t opened_ = 0;
-  std::unique_ptr<std::int16_t[]> rowBuffer_;    // one row segment, file byte order
+  int rowsPerRead_ = 1;                          // file rows fetched by one read
+  std::unique_ptr<std::int16_t[]> rowBuffer_;    // row segments in file byte order
   std::unique_ptr<std::int16_t[]> blockBuffer_;  // the block before filling
 };
 

@@ -2,12 +2,19 @@
 // would and prints what it registered.
 //
 //   qlphost [--plugin PATH] [--version N] info
+//   qlphost [--plugin PATH] block TILE.hgt BLOCK_NUMBER -o OUT.raw
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "testhost/host.h"
+#include "testhost/maps.h"
+#include "tools/commands.h"
+#include "tools/raw_block.h"
 
 namespace {
 
@@ -23,7 +30,10 @@ std::string DefaultPluginPath(const char* argv0) {
 int Usage() {
   std::fprintf(stderr,
                "usage: qlphost [--plugin PATH] [--version N] info\n"
-               "  info   load the plug-in, call Create and Load, print what it registered\n");
+               "       qlphost [--plugin PATH] block TILE.hgt BLOCK_NUMBER -o OUT.raw\n"
+               "  info   load the plug-in, call Create and Load, print what it registered\n"
+               "  block  open TILE.hgt as the host's open command does, read one block (see\n"
+               "         qlphost block --help)\n");
   return 2;
 }
 
@@ -87,6 +97,87 @@ int Info(srtm::host::Plugin& plugin) {
   return 0;
 }
 
+// ---- block ----
+
+int BlockUsage(FILE* out) {
+  std::fprintf(out,
+               "usage: qlphost [--plugin PATH] block TILE.hgt BLOCK_NUMBER -o OUT.raw\n"
+               "  Loads the plug-in, has it register itself, opens TILE.hgt through its map\n"
+               "  source as the host's own open command does (2003, 2004, 2002, 2011), reads\n"
+               "  block BLOCK_NUMBER with 2012 under the settings at load, closes the map\n"
+               "  (2021) and writes the block to OUT.raw as 320 x 320 little-endian signed\n"
+               "  16-bit samples, row 0 south. Prints the map information the host received.\n");
+  return out == stdout ? srtm::cli::kExitOk : srtm::cli::kExitUsage;
+}
+
+bool WantsHelp(int argc, char** argv) {
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+  }
+  return false;
+}
+
+int Block(srtm::host::Plugin& plugin, int argc, char** argv) {
+  using namespace srtm;
+  const char* tile = nullptr;
+  const char* number = nullptr;
+  const char* output = nullptr;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) {
+      output = argv[++i];
+    } else if (!tile) {
+      tile = argv[i];
+    } else if (!number) {
+      number = argv[i];
+    } else {
+      return BlockUsage(stderr);
+    }
+  }
+  if (!tile || !number || !output) return BlockUsage(stderr);
+  errno = 0;
+  char* end = nullptr;
+  const long long n = std::strtoll(number, &end, 10);
+  if (errno != 0 || *number == '\0' || *end != '\0' || n < INT32_MIN || n > INT32_MAX) {
+    std::fprintf(stderr, "qlphost block: '%s' is not a 32-bit block number\n", number);
+    return cli::kExitUsage;
+  }
+
+  PluginInfo info;
+  std::memset(&info, 0xCD, sizeof info);
+  if (!plugin.Create(&info, host::kPluginHandle)) {
+    std::fprintf(stderr, "qlphost block: the plug-in refused the host\n");
+    return cli::kExitFailed;
+  }
+  plugin.LoadMenus();
+  const QLP_HANDLE map = host::OpenFile(platform::FromUserPath(tile));
+  if (!map) {
+    std::fprintf(stderr, "qlphost block: no map source opens %s\n", tile);
+    plugin.Release();
+    return cli::kExitInput;
+  }
+  host::OpenedMap opened;
+  host::GetOpenedMap(map, &opened);
+  std::vector<std::int16_t> block;
+  const std::int32_t answer = host::ReadMapBlock(map, static_cast<std::int32_t>(n), &block);
+  host::CloseMap(map);
+  plugin.Close();
+  plugin.Release();
+  if (!cli::WriteRawSamples(platform::FromUserPath(output), block)) {
+    std::fprintf(stderr, "qlphost block: cannot write %s\n", output);
+    return cli::kExitOutput;
+  }
+
+  std::printf("map %u: %s\n", map, opened.displayName.c_str());
+  PrintBytes("type name", opened.typeName.c_str());
+  std::printf("edges: south %.9f, west %.9f, north %.9f, east %.9f\n", opened.south, opened.west, opened.north,
+              opened.east);
+  std::printf("samples per degree: %g (latitude), %g (longitude)\n", opened.samplesPerDegreeY,
+              opened.samplesPerDegreeX);
+  std::printf("size: %d x %d samples (width x height)\n", opened.width, opened.height);
+  std::printf("block %lld: 2012 -> %d\n", n, answer);
+  return answer ? cli::kExitOk : cli::kExitFailed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -103,6 +194,7 @@ int main(int argc, char** argv) {
   }
   if (i >= argc) return Usage();
   std::string command = argv[i];
+  if (command == "block" && WantsHelp(argc - i - 1, argv + i + 1)) return BlockUsage(stdout);
 
   srtm::host::Plugin plugin;
   if (!plugin.Load(pluginPath)) {
@@ -110,5 +202,6 @@ int main(int argc, char** argv) {
     return 3;
   }
   if (command == "info") return Info(plugin);
+  if (command == "block") return Block(plugin, argc - i - 1, argv + i + 1);
   return Usage();
 }

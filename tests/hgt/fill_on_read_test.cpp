@@ -1,6 +1,7 @@
 // Void filling of a served block: each pass on hand-worked blocks, and the whole filler.
 #include "hgt/fill_on_read.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -181,6 +182,104 @@ TEST(FillOnRead, ScatteredVoidsAllFilledWithinTheRangeOfTheirNeighbours) {
       }
     }
   }
+}
+
+// The filler transcribed literally, sample by sample, as the reference for the one that
+// visits voids only.
+void LiteralFill(const std::int16_t* s, std::int16_t* t) {
+  constexpr int n = BLOCK_SIDE;
+  auto interpolate = [](int k, int run, int left, int right) { return ((k + 1) * right + (run - k) * left) / (run + 1); };
+  int last = V;
+  for (int r = 0; r < n; ++r) {
+    int gap = -1;
+    for (int i = 0; i < n; ++i) {
+      int v = s[r * n + i];
+      if (v == V) {
+        if (gap < 0) gap = i;
+        continue;
+      }
+      if (gap >= 0) {
+        if (last == V) last = v;
+        for (int k = 0; k < i - gap; ++k) t[r * n + gap + k] = static_cast<std::int16_t>(interpolate(k, i - gap, last, v));
+        gap = -1;
+      }
+      t[r * n + i] = static_cast<std::int16_t>(v);
+      last = v;
+    }
+    if (gap >= 0) {
+      if (last == V) last = 0;
+      for (int i = gap; i < n; ++i) t[r * n + i] = static_cast<std::int16_t>(last);
+    }
+  }
+  for (int c = 0; c < n; ++c) {
+    int gap = -1;
+    for (int j = 0; j < n; ++j) {
+      int v = s[j * n + c];
+      if (v == V) {
+        if (gap < 0) gap = j;
+        continue;
+      }
+      if (gap >= 0) {
+        if (last == V) last = v;
+        for (int k = 0; k < j - gap; ++k) {
+          std::int16_t& x = t[(gap + k) * n + c];
+          x = static_cast<std::int16_t>((interpolate(k, j - gap, last, v) + x) / 2);
+        }
+        gap = -1;
+      }
+      last = v;
+    }
+    if (gap >= 0) {
+      if (last == V) last = 0;
+      for (int j = gap; j < n; ++j) t[j * n + c] = static_cast<std::int16_t>((last + t[j * n + c]) / 2);
+    }
+  }
+  for (int r = 0; r < n; ++r) {
+    for (int c = 0; c < n; ++c) {
+      if (s[r * n + c] != V) continue;
+      int centre = t[r * n + c], sum = 0;
+      for (int rr = r - 2; rr <= r + 2; ++rr) {
+        for (int cc = c - 2; cc <= c + 2; ++cc) {
+          sum += (rr >= 0 && rr < n && cc >= 0 && cc < n) ? t[rr * n + cc] : centre;
+        }
+      }
+      t[r * n + c] = static_cast<std::int16_t>(sum / 25);
+    }
+  }
+}
+
+TEST(FillOnRead, AgreesWithTheLiteralFillerOnRandomAndPatchyBlocks) {
+  std::mt19937 random(2024);
+  std::uniform_int_distribution<int> height(-500, 3000);
+  int checked = 0;
+  for (double density : {0.001, 0.01, 0.1, 0.5, 0.9, 0.999}) {
+    for (bool patches : {false, true}) {
+      Block source;
+      for (int r = 0; r < BLOCK_SIDE; ++r) {
+        for (int c = 0; c < BLOCK_SIDE; ++c) source.at(r, c) = static_cast<std::int16_t>(height(random));
+      }
+      std::uniform_int_distribution<int> at(0, BLOCK_SIDE - 1);
+      const int count = static_cast<int>(density * BLOCK_SAMPLES);
+      for (int i = 0; i < (patches ? count / 30 : count); ++i) {
+        int r = at(random), c = at(random);
+        // Patches: long runs across rows and columns, and over the block's edges.
+        int h = patches ? 1 + at(random) % 9 : 1, w = patches ? 1 + at(random) % 7 : 1;
+        for (int rr = r; rr < std::min(r + h, BLOCK_SIDE); ++rr) {
+          for (int cc = c; cc < std::min(c + w, BLOCK_SIDE); ++cc) source.at(rr, cc) = V;
+        }
+      }
+      // Whole void rows and columns, at the edges too.
+      if (patches) {
+        for (int i = 0; i < BLOCK_SIDE; ++i) source.at(0, i) = source.at(200, i) = source.at(i, 319) = source.at(i, 64) = V;
+      }
+      Block fast(-1), literal(-1);
+      FillVoids(source.data(), fast.data());
+      LiteralFill(source.data(), literal.data());
+      ASSERT_TRUE(fast == literal) << "density " << density << (patches ? " in patches" : "");
+      ++checked;
+    }
+  }
+  EXPECT_EQ(checked, 12);
 }
 
 }  // namespace

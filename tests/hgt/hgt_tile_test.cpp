@@ -51,7 +51,7 @@ class SpyEnv : public platform::Env {
   int sizeQueries = 0;
   int opens = 0;
   std::function<void()> onOpen;
-  std::uint64_t failReadAt = UINT64_MAX;  // a read at this offset fails
+  std::uint64_t failReadAt = UINT64_MAX;  // every read that covers this offset fails
   bool allowAllocation = true;
 
  private:
@@ -60,7 +60,7 @@ class SpyEnv : public platform::Env {
     FailingFile(std::unique_ptr<platform::File> inner, std::uint64_t failAt) : inner_(std::move(inner)), failAt_(failAt) {}
     bool Read(void* b, std::size_t n, std::size_t* got) override { return inner_->Read(b, n, got); }
     bool ReadAt(std::uint64_t offset, void* b, std::size_t n, std::size_t* got) override {
-      if (offset == failAt_) {
+      if (offset <= failAt_ && failAt_ < offset + n) {
         if (got) *got = 0;
         return false;
       }
@@ -161,6 +161,26 @@ TEST(BlockNumber, DecodesInterleavedDigitsAndSubDigits) {
   // The extremes decode without overflow, to far outside the map.
   EXPECT_LT(DecodeBlockNumber(INT_MIN).row, 0);
   EXPECT_GT(DecodeBlockNumber(INT_MAX).firstColumn, 433200);
+}
+
+TEST(SeaLevel, EverySampleValueUnderSeveralSettings) {
+  // Every 16-bit value, as the read step can leave it, through the served encoding.
+  std::vector<std::int16_t> values(BLOCK_SAMPLES);
+  for (int i = 0; i < BLOCK_SAMPLES; ++i) values[i] = static_cast<std::int16_t>(i - 32768);
+  struct Setting {
+    std::int32_t seaOn, level;
+    int threshold;  // at or below: 0
+  };
+  for (Setting s : {Setting{0, 0, -32768}, Setting{1, 0, 1}, Setting{1, -1, 0}, Setting{1, 100, 101},
+                    Setting{1, -32769, -32768}, Setting{1, 40000, 32767}, Setting{1, -5, -4}}) {
+    std::vector<std::int16_t> block = values;
+    ApplySeaLevel(block.data(), s.seaOn, s.level);
+    for (int i = 0; i < BLOCK_SAMPLES; ++i) {
+      const int v = values[i];
+      const int want = v <= s.threshold ? 0 : v <= 0 ? v - 1 : v;
+      ASSERT_EQ(block[i], want) << "value " << v << ", sea " << s.seaOn << " level " << s.level;
+    }
+  }
 }
 
 TEST_F(HgtTileTest, AnyTileOfAKindGivesTheSameWholeGlobeMap) {

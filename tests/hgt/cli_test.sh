@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# srtm classify, srtm block and qlphost block on the real tile alone in a folder:
+# outputs, exit codes and the served sample at 57.7 N, 11.9 E.
+#   cli_test.sh SRTM QLPHOST N57E011.hgt [RUNNER]   (RUNNER: wine-run.sh in the 32-bit world)
+set -uo pipefail
+srtm=$1 qlphost=$2 tile=$3 runner=${4:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/tiles"
+cp "$tile" "$work/tiles/N57E011.hgt"
+failures=0
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+run() { $runner "$@"; }
+# expect CODE CMD...: runs CMD, keeps its output in $out, checks its exit code.
+expect() {
+  local want=$1; shift
+  out=$(run "$@" 2>&1); local got=$?
+  [ "$got" = "$want" ] || fail "exit $got, wanted $want: $* -> $out"
+}
+# The signed little-endian sample at block row I, column J of a block file.
+sample() { od -An -t d2 -j $((2 * ($2 * 320 + $3))) -N 2 "$1" | tr -d ' '; }
+
+expect 0 "$srtm" classify "$work/tiles/N57E011.hgt"
+grep -q "kind 3 (SRTM-3)" <<<"$out" || fail "classify kind: $out"
+grep -q "latitude 57, longitude 11" <<<"$out" || fail "classify corner: $out"
+head -c 100 "$tile" > "$work/N10E010.hgt"
+expect 3 "$srtm" classify "$work/N10E010.hgt"
+grep -q "latitude 10, longitude 10" <<<"$out" || fail "classify corner of a wrong-size tile: $out"
+expect 3 "$srtm" classify "$work/missing.hgt"
+expect 2 "$srtm" classify
+expect 0 "$srtm" classify --help
+
+# 57.7 N 11.9 E: block 507532000 (block row 553, column 720), row 280, column 200.
+expect 0 "$srtm" block "$work/tiles/N57E011.hgt" 507532000 -o "$work/s.raw"
+grep -q "size: 433200 x 217200" <<<"$out" || fail "block map size: $out"
+grep -q "samples per degree: 1200 (latitude), 1200 (longitude)" <<<"$out" || fail "block samples per degree: $out"
+grep -q "south -90.000416667, west -180.000416667, north 90.999583333, east 180.999583333" <<<"$out" ||
+  fail "block edges: $out"
+[ "$(stat -c %s "$work/s.raw")" = 204800 ] || fail "block file size"
+[ "$(sample "$work/s.raw" 280 200)" = 14 ] || fail "13 m served as $(sample "$work/s.raw" 280 200), not 14"
+expect 0 "$srtm" block "$work/tiles/N57E011.hgt" 507532000 --sea off --fill off -o "$work/off.raw"
+[ "$(sample "$work/off.raw" 280 200)" = 14 ] || fail "sea off: 13 m not 14"
+expect 0 "$srtm" block "$work/tiles/N57E011.hgt" 507532000 --level 13 -o "$work/high.raw"
+[ "$(sample "$work/high.raw" 280 200)" = 0 ] || fail "sea level 13: 13 m not sea"
+# East of the tile (N57E012 missing): sea with the sea on, -1 with it off.
+expect 0 "$srtm" block "$work/tiles/N57E011.hgt" 507532100 -o "$work/east.raw"
+[ "$(sample "$work/east.raw" 280 200)" = 0 ] || fail "missing tile with the sea on"
+expect 0 "$srtm" block "$work/tiles/N57E011.hgt" 507532100 --sea off -o "$work/east.raw"
+[ "$(sample "$work/east.raw" 0 0)" = -1 ] || fail "missing tile with the sea off"
+
+expect 2 "$srtm" block "$work/tiles/N57E011.hgt" 507532000
+expect 2 "$srtm" block "$work/tiles/N57E011.hgt" 5075x -o "$work/x.raw"
+expect 2 "$srtm" block "$work/tiles/N57E011.hgt" 99999999999 -o "$work/x.raw"
+expect 2 "$srtm" block "$work/tiles/N57E011.hgt" 1 --sea maybe -o "$work/x.raw"
+expect 2 "$srtm" block "$work/tiles/N57E011.hgt" 1 --level 1.5 -o "$work/x.raw"
+expect 3 "$srtm" block "$work/N10E010.hgt" 1 -o "$work/x.raw"
+expect 4 "$srtm" block "$work/tiles/N57E011.hgt" 1 -o "$work/no/such/folder/x.raw"
+[ ! -e "$work/x.raw" ] || fail "a failed block command left an output file"
+expect 0 "$srtm" block --help
+
+# The same block through the plug-in and the host's messages, settings at load.
+expect 0 "$qlphost" block "$work/tiles/N57E011.hgt" 507532000 -o "$work/q.raw"
+grep -q "SRTM-3 N57E011.hgt" <<<"$out" || fail "qlphost display name: $out"
+grep -q "size: 433200 x 217200" <<<"$out" || fail "qlphost map size: $out"
+grep -q "2012 -> 1" <<<"$out" || fail "qlphost block answer: $out"
+cmp -s "$work/s.raw" "$work/q.raw" || fail "qlphost and srtm serve different blocks"
+expect 3 "$qlphost" block "$work/N10E010.hgt" 1 -o "$work/x.raw"
+expect 2 "$qlphost" block "$work/tiles/N57E011.hgt" 1
+expect 0 "$qlphost" block --help
+
+[ "$failures" = 0 ] && echo "all CLI checks passed"
+exit $((failures > 0))
