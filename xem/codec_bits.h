@@ -71,6 +71,18 @@ struct BitWriter {
     next += 4;
   }
 
+  // Stores the whole pending bytes, leaving fewer than 8 bits pending.
+  void FlushBytes() {
+    while (bits >= 8) {
+      bits -= 8;
+      if (next == end) {
+        overflow = true;
+        return;
+      }
+      *next++ = static_cast<std::uint8_t>(acc >> bits);
+    }
+  }
+
   // Pads a partly filled last byte with 1-bits and stores the pending bytes. Returns
   // the position after the last byte written.
   std::uint8_t* Close() {

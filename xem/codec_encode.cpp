@@ -14,10 +14,10 @@ using codec::CATEGORY_CODE_VALUES;
 // Category code and extra bits of every non-zero difference with abs(d) <= 32767, as
 // one field: code bits then the k extra bits.
 struct DifferenceCoder {
-  std::uint32_t fieldOf[16];   // category code already shifted left by k
-  int lengthOf[16];            // code length + k
+  std::uint32_t fieldOf[16];   // category code already shifted left by k (entry 0: 0)
+  int lengthOf[16];            // code length + k (entry 0: 0)
 
-  DifferenceCoder() {
+  DifferenceCoder() : fieldOf(), lengthOf() {
     for (int k = 1; k < 16; ++k) {
       fieldOf[k] = static_cast<std::uint32_t>(CATEGORY_CODE_VALUES[k]) << k;
       lengthOf[k] = CATEGORY_CODE_LENGTHS[k] + k;
@@ -26,76 +26,176 @@ struct DifferenceCoder {
 };
 const DifferenceCoder kCoder;
 
+// The same for the small differences of ordinary terrain, looked up by d directly:
+// the field and its length, both 0 for d = 0.
+constexpr int kTableReach = 2047;  // |d| up to this
+struct SmallDifference {
+  std::uint32_t field;
+  std::uint32_t length;
+};
+struct SmallDifferenceTable {
+  SmallDifference entry[2 * kTableReach + 1];
+  SmallDifferenceTable() : entry() {
+    for (int d = -kTableReach; d <= kTableReach; ++d) {
+      if (d == 0) continue;
+      const int k = 32 - __builtin_clz(static_cast<std::uint32_t>(d < 0 ? -d : d));
+      const std::uint32_t extra = static_cast<std::uint32_t>(d > 0 ? d : d - 1) & ((1u << k) - 1);
+      entry[d + kTableReach] = {kCoder.fieldOf[k] | extra, static_cast<std::uint32_t>(kCoder.lengthOf[k])};
+    }
+  }
+};
+const SmallDifferenceTable kSmall;
+
 const std::uint32_t kZeroRunField = static_cast<std::uint32_t>(CATEGORY_CODE_VALUES[codec::ZERO_RUN_ESCAPE]) << 16;
 const int kZeroRunFieldBits = CATEGORY_CODE_LENGTHS[codec::ZERO_RUN_ESCAPE] + 16;
 const std::uint32_t kRawField = static_cast<std::uint32_t>(CATEGORY_CODE_VALUES[codec::RAW_ESCAPE]) << 16;
 const int kRawFieldBits = CATEGORY_CODE_LENGTHS[codec::RAW_ESCAPE] + 16;
 
-inline int SignificantBits(std::uint32_t v) { return 32 - __builtin_clz(v); }
-
-inline void FlushRun(BitWriter& out, std::uint32_t run) {
-  if (run == 0) return;
-  if (run <= static_cast<std::uint32_t>(codec::kLongestInlineRun)) {
-    out.Put(0, CATEGORY_CODE_LENGTHS[0] * static_cast<int>(run));  // run times the code 00
-  } else {
-    out.Put(kZeroRunField | run, kZeroRunFieldBits);
-  }
+inline void StoreBigEndian64(std::uint8_t* p, std::uint64_t w) {
+  for (int i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(w >> (56 - 8 * i));
 }
 
-// One visited sample: d = v - prev.
-inline void Code(BitWriter& out, std::int32_t v, std::int32_t& prev, std::uint32_t& run) {
-  const std::int32_t d = v - prev;
-  prev = v;
-  if (d == 0) {
-    if (++run == static_cast<std::uint32_t>(codec::kMaxRunLength)) {
-      out.Put(kZeroRunField | run, kZeroRunFieldBits);
-      run = 0;
+// Codes samples in the order given. Most differences of real terrain are small and zero
+// about as often as not, so branches on them would be mispredicted at every other
+// sample: the common case (a run of fewer than 15 zeros pending, |d| <= 2047) is coded
+// without branches from a table, the pending zeros and the code going out as one field,
+// and only long runs and large differences take the general path. The state lives in locals so that
+// the compiler keeps it in registers.
+class Encoder {
+ public:
+  Encoder(std::uint8_t* out, std::size_t capacity, std::int32_t first) : prev_(first) {
+    writer_.Init(out, capacity);
+  }
+
+  // Codes `count` samples starting at `p`, `step` apart (1 or -1).
+  void Samples(const std::int16_t* p, std::ptrdiff_t step, std::size_t count) {
+    // The branch-free path stores 8 bytes at every sample and advances only past the
+    // whole ones, so it needs room for the row's worst case and a spare word.
+    if (static_cast<std::size_t>(writer_.end - writer_.next) < (31 * count + 7) / 8 + 16) {
+      General(p, step, count);
+      return;
     }
-    return;
+    writer_.FlushBytes();
+    std::uint8_t* out = writer_.next;
+    std::uint64_t acc = writer_.acc;
+    int bits = writer_.bits;  // fewer than 8 between samples
+    std::int32_t prev = prev_;
+    std::uint32_t run = run_;
+    for (std::size_t i = 0; i < count; ++i, p += step) {
+      const std::int32_t v = *p;
+      const std::int32_t d = v - prev;
+      const auto index = static_cast<std::uint32_t>(d + kTableReach);
+      if ((run >= static_cast<std::uint32_t>(codec::kLongestInlineRun)) | (index > 2 * kTableReach)) {
+        writer_.next = out;
+        writer_.acc = acc;
+        writer_.bits = bits;
+        prev_ = prev;
+        run_ = run;
+        General(p, step, 1);
+        writer_.FlushBytes();
+        out = writer_.next;
+        acc = writer_.acc;
+        bits = writer_.bits;
+        prev = prev_;
+        run = run_;
+        continue;
+      }
+      prev = v;
+      const SmallDifference& e = kSmall.entry[index];
+      const std::uint32_t nonZero = d != 0;
+      // The pending run as its 00 codes, then the code: at most 28 + 20 bits.
+      const int length = static_cast<int>((2 * run & (0u - nonZero)) + e.length);
+      const std::uint32_t field = e.field;
+      run = (run + 1) & (nonZero - 1);
+      acc = (acc << length) | field;
+      bits += length;
+      StoreBigEndian64(out, (acc << 1) << (63 - bits));
+      out += bits >> 3;
+      bits &= 7;
+    }
+    writer_.next = out;
+    writer_.acc = acc;
+    writer_.bits = bits;
+    prev_ = prev;
+    run_ = run;
   }
-  FlushRun(out, run);
-  run = 0;
-  const std::uint32_t magnitude = static_cast<std::uint32_t>(d < 0 ? -d : d);
-  if (magnitude > 32767) {
-    out.Put(kRawField | static_cast<std::uint16_t>(v), kRawFieldBits);
-    return;
+
+  // Flushes the last run and pads; returns the end of the output, or null on overflow.
+  std::uint8_t* Close() {
+    FlushRun(writer_, run_);
+    std::uint8_t* end = writer_.Close();
+    return writer_.overflow ? nullptr : end;
   }
-  const int k = SignificantBits(magnitude);
-  const std::uint32_t extra = static_cast<std::uint32_t>(d > 0 ? d : d - 1) & ((1u << k) - 1);
-  out.Put(kCoder.fieldOf[k] | extra, kCoder.lengthOf[k]);
-}
+
+ private:
+  static void FlushRun(BitWriter& w, std::uint32_t run) {
+    if (run == 0) return;
+    if (run <= static_cast<std::uint32_t>(codec::kLongestInlineRun)) {
+      w.Put(0, CATEGORY_CODE_LENGTHS[0] * static_cast<int>(run));  // run times the code 00
+    } else {
+      w.Put(kZeroRunField | run, kZeroRunFieldBits);
+    }
+  }
+
+  // The general path, a sample at a time, through the checked writer.
+  void General(const std::int16_t* p, std::ptrdiff_t step, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i, p += step) {
+      const std::int32_t v = *p;
+      const std::int32_t d = v - prev_;
+      prev_ = v;
+      if (d == 0) {
+        if (++run_ == static_cast<std::uint32_t>(codec::kMaxRunLength)) {
+          writer_.Put(kZeroRunField | run_, kZeroRunFieldBits);
+          run_ = 0;
+        }
+        continue;
+      }
+      FlushRun(writer_, run_);
+      run_ = 0;
+      const std::uint32_t magnitude = static_cast<std::uint32_t>(d < 0 ? -d : d);
+      if (magnitude > 32767) {
+        writer_.Put(kRawField | static_cast<std::uint16_t>(v), kRawFieldBits);
+        continue;
+      }
+      const int k = 32 - __builtin_clz(magnitude);
+      const std::uint32_t extra = static_cast<std::uint32_t>(d > 0 ? d : d - 1) & ((1u << k) - 1);
+      writer_.Put(kCoder.fieldOf[k] | extra, kCoder.lengthOf[k]);
+    }
+  }
+
+  BitWriter writer_;
+  std::int32_t prev_;
+  std::uint32_t run_ = 0;
+};
 
 }  // namespace
 
 std::uint32_t TileCodec::EncodeDifferential(std::uint8_t* output, std::size_t capacity, const std::int16_t* input,
                                             std::uint32_t inputBytes, int blockWidth) {
   const std::size_t samples = inputBytes / 2;
-  if (blockWidth <= 0 || samples % static_cast<std::size_t>(blockWidth) != 0 ||
+  if (blockWidth <= 0 || samples == 0 || samples % static_cast<std::size_t>(blockWidth) != 0 ||
       capacity < MaxCompressedBytes(samples)) {
     return 0;
   }
-  if (samples == 0) return 0;
   const std::size_t width = static_cast<std::size_t>(blockWidth);
   const std::size_t rows = samples / width;
 
-  std::int32_t prev = input[0];
-  output[0] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(prev));
-  output[1] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(prev) >> 8);
-  BitWriter out;
-  out.Init(output + 2, capacity - 2);
-  std::uint32_t run = 0;
-
-  for (std::size_t r = 0; r < rows; ++r) {
+  const auto first = static_cast<std::uint16_t>(input[0]);
+  output[0] = static_cast<std::uint8_t>(first);
+  output[1] = static_cast<std::uint8_t>(first >> 8);
+  Encoder encoder(output + 2, capacity - 2, input[0]);
+  // Serpentine order: even rows west to east, odd rows east to west.
+  encoder.Samples(input + 1, 1, width - 1);
+  for (std::size_t r = 1; r < rows; ++r) {
     const std::int16_t* row = input + r * width;
     if (r % 2 == 0) {
-      for (std::size_t c = r == 0 ? 1 : 0; c < width; ++c) Code(out, row[c], prev, run);
+      encoder.Samples(row, 1, width);
     } else {
-      for (std::size_t c = width; c-- > 0;) Code(out, row[c], prev, run);
+      encoder.Samples(row + width - 1, -1, width);
     }
   }
-  FlushRun(out, run);
-  const std::uint8_t* end = out.Close();
-  if (out.overflow) return 0;  // cannot happen with the capacity required above
+  const std::uint8_t* end = encoder.Close();
+  if (!end) return 0;  // cannot happen with the capacity required above
   return static_cast<std::uint32_t>(end - output);
 }
 
