@@ -163,6 +163,7 @@ void WindowStore::Reset() {
   user_ = nullptr;
   pumpCount_ = 0;
   events_.clear();
+  listener_ = nullptr;
   fileAnswers_.clear();
   fileDialogs_.clear();
 }
@@ -233,6 +234,7 @@ std::intptr_t WindowStore::Send(Handle window, unsigned message, std::uintptr_t 
         const int previous = w->position;
         w->position = std::clamp(static_cast<int>(static_cast<std::intptr_t>(wparam)), w->rangeLow,
                                  std::max(w->rangeLow, w->rangeHigh));
+        if (w->position != previous) Event("progress " + Name(w->parent) + " " + std::to_string(w->position));
         return previous;
       }
       if (message == kPbmGetPos) return w->position;
@@ -499,7 +501,10 @@ bool WindowStore::Destroy(Handle window) {
     for (Handle child : Children(family[i])) family.push_back(child);
   }
   for (Handle member : family) {
-    if (Window* m = Find(member)) m->destroying = true;
+    Window* m = Find(member);
+    if (!m) continue;
+    m->destroying = true;
+    if (member != window && (m->kind == Kind::kDialog || m->kind == Kind::kFrame)) Event("destroy " + Name(member));
     bool handled = false;
     Deliver(member, kWmDestroy, 0, 0, &handled);
   }

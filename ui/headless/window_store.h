@@ -119,7 +119,8 @@ class SRTM_HEADLESS_API WindowStore {
   bool Info(Handle window, WindowInfo* info) const;
   std::vector<Handle> Children(Handle window) const;
   std::vector<Handle> TopLevelWindows() const;  // topmost first
-  // Notable events, one line each ("create dialog 30700", "enable 0x3 0", "destroy 0x5",
+  // Notable events, one line each ("create dialog 30700", "enable window X 0", "destroy
+  // dialog 30716", "show dialog 30715", "progress dialog 30721 25", "SetWindowPos ...",
   // "ShellExecute explore Z:\out", "modal 30700 left open by the user"...). The listener,
   // when set, sees each line as it happens (the host copies them into its call log).
   std::vector<std::string> Events() const { return events_; }
