@@ -161,29 +161,6 @@ TEST(FillOnRead, BlockWithoutVoidsIsCopiedUnchanged) {
   EXPECT_TRUE(target == source);
 }
 
-TEST(FillOnRead, ScatteredVoidsAllFilledWithinTheRangeOfTheirNeighbours) {
-  // Random voids over a smooth slope: nothing stays void and nothing leaves the range
-  // of the valid heights, whatever the pattern of runs.
-  std::mt19937 random(11);
-  std::bernoulli_distribution isVoid(0.2);
-  Block source;
-  for (int r = 0; r < BLOCK_SIDE; ++r) {
-    for (int c = 0; c < BLOCK_SIDE; ++c) source.at(r, c) = isVoid(random) ? V : static_cast<std::int16_t>(r + c + 1);
-  }
-  Block target;
-  FillVoids(source.data(), target.data());
-  for (int r = 0; r < BLOCK_SIDE; ++r) {
-    for (int c = 0; c < BLOCK_SIDE; ++c) {
-      if (source.at(r, c) != V) {
-        ASSERT_EQ(target.at(r, c), source.at(r, c));
-      } else {
-        ASSERT_GE(target.at(r, c), 1) << r << "," << c;
-        ASSERT_LE(target.at(r, c), 2 * BLOCK_SIDE - 1) << r << "," << c;
-      }
-    }
-  }
-}
-
 // The filler transcribed literally, sample by sample, as the reference for the one that
 // visits voids only.
 void LiteralFill(const std::int16_t* s, std::int16_t* t) {

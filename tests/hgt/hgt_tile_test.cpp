@@ -266,6 +266,27 @@ TEST_F(HgtTileTest, CornerBlockAndBlocksStraddlingTileColumnsAndRows) {
   ExpectBlock(tile, 3, 4, all);
 }
 
+TEST_F(HgtTileTest, Srtm1BlockAcrossATileColumnIsReadRowByRow) {
+  constexpr int kSide1 = 3601;
+  std::vector<std::uint8_t> bytes(kSrtm1FileSize);
+  for (int r = 0; r < kSide1; ++r) {
+    for (int c = 0; c < kSide1; ++c) test::PutHgtSample(bytes, kSide1, r, c, PatternHeight(-90, -180, r, c));
+  }
+  ASSERT_TRUE(test::WriteBytes(FormatTilePath(folder_.path(), -90, -180), bytes));
+  HgtTile tile;
+  ASSERT_EQ(tile.Open(folder_.File("N35E139.hgt"), kSrtm1), 1);
+  // Block column 12 starts at map column 3520: 80 columns of S90W180, then the missing
+  // S90W179; block row 11 starts at map row 3520 and runs 80 rows into the missing S89W180.
+  auto block = Read(tile, BlockNumber(11, 12));
+  for (int i = 0; i < BLOCK_SIDE; ++i) {
+    for (int j = 0; j < BLOCK_SIDE; ++j) {
+      const int row = 3520 + i, column = 3520 + j;
+      const std::int16_t want = row < 3600 && column < 3600 ? PatternHeight(-90, -180, 3600 - row, column) + 1 : -1;
+      ASSERT_EQ(block[i * BLOCK_SIDE + j], want) << i << "," << j;
+    }
+  }
+}
+
 TEST_F(HgtTileTest, MissingAndOneByteShortNeighboursServeAsMissing) {
   PutTile(-90, -180);
   auto shortTile = PatternTile(-89, -179);
