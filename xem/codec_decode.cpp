@@ -57,6 +57,57 @@ class SerpentineCursor {
   int step_ = 1;
 };
 
+// The category code at the top of a 32-bit word: its category and length in bits, or
+// category -1 for fifteen 1-bits (no such code).
+void MatchCode(std::uint32_t word, int* category, int* length) {
+  const int ones = word == 0xFFFFFFFFu ? 32 : __builtin_clz(~word);
+  if (ones == 0) {
+    *category = (word & 0x40000000u) == 0 ? 0 : 1 + static_cast<int>((word >> 29) & 1);
+    *length = *category == 0 ? 2 : 3;
+  } else if (ones == 1) {
+    *category = 3 + static_cast<int>((word >> 29) & 1);
+    *length = 3;
+  } else if (ones == 2) {
+    *category = 5;
+    *length = 3;
+  } else if (ones <= 14) {
+    *category = ones + 3;
+    *length = ones + 1;
+  } else {
+    *category = -1;
+    *length = 0;
+  }
+}
+
+// The difference coded by k extra bits m.
+inline std::int32_t Difference(std::uint32_t m, int k) {
+  return (m >> (k - 1)) ? static_cast<std::int32_t>(m) : static_cast<std::int32_t>(m) - (1 << k) + 1;
+}
+
+// Every code with its extra bits that fits in the next 12 bits, decoded at once: most
+// differences of terrain are small, and one lookup replaces the code match and the
+// extra-bit read.
+constexpr int kLookupBits = 12;
+struct Lookup {
+  std::int16_t difference = 0;
+  std::uint8_t length = 0;  // bits taken; 0: not decided by 12 bits
+};
+struct LookupTable {
+  Lookup entry[1 << kLookupBits];
+  LookupTable() {
+    for (std::uint32_t top = 0; top < (1u << kLookupBits); ++top) {
+      const std::uint32_t word = top << (32 - kLookupBits);
+      int category, length;
+      MatchCode(word, &category, &length);
+      if (category < 0 || category > 15 || length + category > kLookupBits) continue;
+      const std::uint32_t m = category == 0 ? 0 : (word << length) >> (32 - category);
+      entry[top].difference = static_cast<std::int16_t>(category == 0 ? 0 : Difference(m, category));
+      entry[top].length = static_cast<std::uint8_t>(length + category);
+    }
+  }
+};
+const LookupTable kLookup;
+
 Status DecodeDifferential(const std::uint8_t* data, std::size_t size, int width, std::size_t total,
                           std::int16_t* output) {
   if (size < 2) return Status::Corrupt("block of " + std::to_string(size) + " bytes has no first sample");
@@ -69,25 +120,20 @@ Status DecodeDifferential(const std::uint8_t* data, std::size_t size, int width,
   in.Init(data + 2, size - 2);
   while (done < total) {
     if (in.bits < 32) in.Refill();
-    const std::uint32_t word = in.Peek32();
-    const int ones = word == 0xFFFFFFFFu ? 32 : __builtin_clz(~word);
+    const Lookup& fast = kLookup.entry[in.acc >> (64 - kLookupBits)];
+    if (fast.length != 0) {
+      in.Skip(fast.length);
+      prev += fast.difference;
+      if (prev < -32768 || prev > 32767) return Status::Corrupt(At(done, "difference leaves the 16-bit range"));
+      cursor.Put(static_cast<std::int16_t>(prev));
+      ++done;
+      if (in.Overrun()) return Status::Corrupt(At(done, "stream ends"));
+      continue;
+    }
     int category;
     int length;
-    if (ones == 0) {
-      category = (word & 0x40000000u) == 0 ? 0 : 1 + static_cast<int>((word >> 29) & 1);
-      length = category == 0 ? 2 : 3;
-    } else if (ones == 1) {
-      category = 3 + static_cast<int>((word >> 29) & 1);
-      length = 3;
-    } else if (ones == 2) {
-      category = 5;
-      length = 3;
-    } else if (ones <= 14) {
-      category = ones + 3;
-      length = ones + 1;
-    } else {
-      return Status::Corrupt(At(done, "unknown category code"));
-    }
+    MatchCode(in.Peek32(), &category, &length);
+    if (category < 0) return Status::Corrupt(At(done, "unknown category code"));
     in.Skip(length);
 
     if (category == 0) {
@@ -103,10 +149,7 @@ Status DecodeDifferential(const std::uint8_t* data, std::size_t size, int width,
       cursor.Put(static_cast<std::int16_t>(prev));
       ++done;
     } else {
-      const std::uint32_t m = in.Read(category);
-      const std::int32_t d = (m >> (category - 1)) ? static_cast<std::int32_t>(m)
-                                                   : static_cast<std::int32_t>(m) - (1 << category) + 1;
-      prev += d;
+      prev += Difference(in.Read(category), category);
       if (prev < -32768 || prev > 32767) return Status::Corrupt(At(done, "difference leaves the 16-bit range"));
       cursor.Put(static_cast<std::int16_t>(prev));
       ++done;
