@@ -30,8 +30,9 @@ const DifferenceCoder kCoder;
 // the field and its length, both 0 for d = 0.
 constexpr int kTableReach = 2047;  // |d| up to this
 struct SmallDifference {
-  std::uint32_t field;
-  std::uint32_t length;
+  std::uint64_t top;       // the field in the top bits of a 64-bit word
+  std::uint32_t length;    // its length in bits
+  std::uint32_t nonZero;   // all ones for d != 0, 0 for d = 0
 };
 struct SmallDifferenceTable {
   SmallDifference entry[2 * kTableReach + 1];
@@ -40,7 +41,9 @@ struct SmallDifferenceTable {
       if (d == 0) continue;
       const int k = 32 - __builtin_clz(static_cast<std::uint32_t>(d < 0 ? -d : d));
       const std::uint32_t extra = static_cast<std::uint32_t>(d > 0 ? d : d - 1) & ((1u << k) - 1);
-      entry[d + kTableReach] = {kCoder.fieldOf[k] | extra, static_cast<std::uint32_t>(kCoder.lengthOf[k])};
+      const std::uint64_t field = kCoder.fieldOf[k] | extra;
+      entry[d + kTableReach] = {field << (64 - kCoder.lengthOf[k]), static_cast<std::uint32_t>(kCoder.lengthOf[k]),
+                                ~0u};
     }
   }
 };
@@ -77,47 +80,41 @@ class Encoder {
     }
     writer_.FlushBytes();
     std::uint8_t* out = writer_.next;
-    std::uint64_t acc = writer_.acc;
-    int bits = writer_.bits;  // fewer than 8 between samples
+    std::uint32_t bits = static_cast<std::uint32_t>(writer_.bits);  // pending, fewer than 8 between samples
+    std::uint64_t acc = TopAligned(writer_.acc, writer_.bits);
     std::int32_t prev = prev_;
-    std::uint32_t run = run_;
+    std::uint32_t gap = 2 * run_;  // the pending run as the bits of its 00 codes
+    const SmallDifference* const table = kSmall.entry + kTableReach;
     for (std::size_t i = 0; i < count; ++i, p += step) {
       const std::int32_t v = *p;
       const std::int32_t d = v - prev;
-      const auto index = static_cast<std::uint32_t>(d + kTableReach);
-      if ((run >= static_cast<std::uint32_t>(codec::kLongestInlineRun)) | (index > 2 * kTableReach)) {
-        writer_.next = out;
-        writer_.acc = acc;
-        writer_.bits = bits;
-        prev_ = prev;
-        run_ = run;
+      if ((gap >= 2 * static_cast<std::uint32_t>(codec::kLongestInlineRun)) |
+          (static_cast<std::uint32_t>(d + kTableReach) > 2 * kTableReach)) {
+        Store(out, acc, bits, prev, gap / 2);
         General(p, step, 1);
         writer_.FlushBytes();
         out = writer_.next;
-        acc = writer_.acc;
-        bits = writer_.bits;
+        bits = static_cast<std::uint32_t>(writer_.bits);
+        acc = TopAligned(writer_.acc, writer_.bits);
         prev = prev_;
-        run = run_;
+        gap = 2 * run_;
         continue;
       }
       prev = v;
-      const SmallDifference& e = kSmall.entry[index];
-      const std::uint32_t nonZero = d != 0;
-      // The pending run as its 00 codes, then the code: at most 28 + 20 bits.
-      const int length = static_cast<int>((2 * run & (0u - nonZero)) + e.length);
-      const std::uint32_t field = e.field;
-      run = (run + 1) & (nonZero - 1);
-      acc = (acc << length) | field;
-      bits += length;
-      StoreBigEndian64(out, (acc << 1) << (63 - bits));
+      const SmallDifference& e = table[d];
+      // A zero difference only lengthens the gap; any other closes it: the gap and the
+      // code go out together, at most 28 + 20 bits.
+      const std::uint32_t before = gap & e.nonZero;
+      gap = (gap + 2) & ~e.nonZero;
+      acc |= e.top >> (bits + before);
+      bits += before + e.length;
+      StoreBigEndian64(out, acc);
       out += bits >> 3;
+      acc <<= bits & ~7u;
       bits &= 7;
     }
-    writer_.next = out;
-    writer_.acc = acc;
-    writer_.bits = bits;
-    prev_ = prev;
-    run_ = run;
+    const std::uint32_t run = gap / 2;
+    Store(out, acc, bits, prev, run);
   }
 
   // Flushes the last run and pads; returns the end of the output, or null on overflow.
@@ -128,6 +125,16 @@ class Encoder {
   }
 
  private:
+  // The writer keeps its pending bits in the low end of its word, the fast path at the top.
+  static std::uint64_t TopAligned(std::uint64_t low, int bits) { return bits ? low << (64 - bits) : 0; }
+  void Store(std::uint8_t* out, std::uint64_t top, std::uint32_t bits, std::int32_t prev, std::uint32_t run) {
+    writer_.next = out;
+    writer_.acc = bits ? top >> (64 - bits) : 0;
+    writer_.bits = static_cast<int>(bits);
+    prev_ = prev;
+    run_ = run;
+  }
+
   static void FlushRun(BitWriter& w, std::uint32_t run) {
     if (run == 0) return;
     if (run <= static_cast<std::uint32_t>(codec::kLongestInlineRun)) {
