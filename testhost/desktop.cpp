@@ -38,11 +38,26 @@ constexpr char kMainClass[] = "QLPHostMain";
 #if defined(_WIN32)
 
 HWND g_main = nullptr;
+// While a user is at the desktop a timer ticks, so that modal loops waiting for input
+// wake up, go idle again and let the user look once more.
+constexpr UINT_PTR kUserTimer = 0x5155;
+constexpr DWORD kStallMs = 10000;
+DWORD g_lastAct = 0;
 
 // Modal loops owned by the main window (the plug-in's dialogs, message boxes) tell it
-// when they wait for input: the user acts then.
+// when they wait for input: the user acts then. A dialog nobody acts on for long is
+// closed as a user would close it.
 LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_ENTERIDLE && Here().user) Here().user->RunDue();
+  if (message == WM_ENTERIDLE && wparam == MSGF_DIALOGBOX) {
+    if (Here().user && Here().user->RunDue()) {
+      g_lastAct = GetTickCount();
+    } else if (GetTickCount() - g_lastAct > kStallMs) {
+      PostMessageA(reinterpret_cast<HWND>(lparam), WM_COMMAND, IDCANCEL, 0);
+      g_lastAct = GetTickCount();
+    }
+    return 0;
+  }
+  if (message == WM_TIMER && wparam == kUserTimer) return 0;
   return DefWindowProcA(window, message, wparam, lparam);
 }
 
@@ -134,6 +149,14 @@ User* SetUser(User* user) {
   Main();
   User* previous = Here().user;
   Here().user = user;
+#if defined(_WIN32)
+  g_lastAct = GetTickCount();
+  if (user) {
+    SetTimer(Main(), kUserTimer, 20, nullptr);
+  } else {
+    KillTimer(Main(), kUserTimer);
+  }
+#endif
   return previous;
 }
 

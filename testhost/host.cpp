@@ -128,9 +128,10 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wparam, LPARAM lparam) {
     HWND box = reinterpret_cast<HWND>(wparam);
     char className[32] = {};
     GetClassNameA(box, className, sizeof className);
-    if (std::strcmp(className, "#32770") == 0 && GetDlgItem(box, IDOK) == nullptr &&
-        GetDlgItem(box, IDYES) == nullptr) {
-      // Not a message box (those have OK or Yes); dialogs are the scripted user's.
+    if (std::strcmp(className, "#32770") == 0 && ((GetDlgItem(box, IDOK) == nullptr &&
+        GetDlgItem(box, IDYES) == nullptr) || GetPropA(box, "srtm.template") != nullptr)) {
+      // Not a message box (those have OK or Yes; the plug-in's own dialogs carry their
+      // template ID); dialogs are the scripted user's.
     } else if (std::strcmp(className, "#32770") == 0) {
       platform::MessageBoxRecord record;
       char caption[512] = {};

@@ -29,3 +29,9 @@ if(NOT WIN32)
   srtm_test(ui_menu_test SOURCES ui/menu_test.cpp LIBS ui_test_support)
   srtm_test(ui_wizard_test SOURCES ui/wizard_test.cpp LIBS ui_test_support)
 endif()
+
+if(WIN32)
+  # The Win32 backend in the PE32 plug-in: its real dialogs open under Wine.
+  srtm_test(ui_smoke_win32_test SOURCES ui/smoke_win32_test.cpp LIBS PluginIf)
+  add_dependencies(ui_smoke_win32_test srtm_plugin)
+endif()
