@@ -57,6 +57,19 @@ std::string ScriptText(const std::string& utf8) {
 #endif
 }
 
+std::string ScriptWord(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '\n') {
+      out += "\\n";
+      continue;
+    }
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
 namespace {
 
 // Splits a line into words; a double-quoted word keeps its blanks and has its escapes

@@ -81,5 +81,7 @@ class QLP_HOST_API Script : public User {
 
 // The code-page-932 bytes of a UTF-8 text, as the executor converts script texts.
 QLP_HOST_API std::string ScriptText(const std::string& utf8);
+// A text as one quoted word of a script: backslashes, quotes and line breaks escaped.
+QLP_HOST_API std::string ScriptWord(const std::string& text);
 
 }  // namespace srtm::host

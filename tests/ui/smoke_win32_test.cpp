@@ -16,18 +16,7 @@
 namespace srtm::test {
 namespace {
 
-std::string Quoted(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\n') {
-      out += "\\n";
-      continue;
-    }
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
+std::string Quoted(const std::string& text) { return host::ScriptWord(text); }
 
 bool Logged(const std::string& prefix) {
   for (const std::string& line : host::CallLog()) {

@@ -85,17 +85,4 @@ void UiTest::OpenFourTiles() {
   host::ClearCallLog();
 }
 
-std::string Quoted(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\n') {
-      out += "\\n";
-      continue;
-    }
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
-
 }  // namespace srtm::test

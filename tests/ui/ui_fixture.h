@@ -42,7 +42,6 @@ class UiTest : public ::testing::Test {
   std::string out_;
 };
 
-// A text as a quoted word of a script: backslashes, quotes and line breaks escaped.
-std::string Quoted(const std::string& text);
+inline std::string Quoted(const std::string& text) { return host::ScriptWord(text); }
 
 }  // namespace srtm::test
