@@ -8,6 +8,7 @@
 #include "tests/support/test_support.h"
 #include "tests/ui/ui_fixture.h"
 #include "testhost/desktop.h"
+#include "ui/compress_wizard.h"
 #include "ui/file_dialog.h"
 #include "ui/progress_dialog.h"
 #include "ui/settings_dialog.h"
@@ -74,6 +75,45 @@ TEST_F(DialogsTest, ADestroyedProgressDialogIgnoresFurtherProgress) {
   EXPECT_FALSE(again.HasWindow());
   again.SetPercent(50);  // no window yet: nothing happens
   EXPECT_TRUE(Store().VisibleDialogs().empty());
+}
+
+// ---- The wizard's run page as the progress target ----
+
+TEST_F(DialogsTest, RunPageTakesItsRunningLookAndKeepsTheCountWithoutANewOne) {
+  Store().RegisterWindowClass("Frame", 0);
+  const ui::Handle frame = Store().CreatePlainWindow("Frame", "", 0x10C00000u, 0, 0, 600, 500, nullptr, nullptr);
+  ui::WizardRunPage page(frame);
+  ASSERT_TRUE(page.Create());
+  page.Show(true);
+  // Idle: the progress parts hidden, Next without its mnemonic, Cancel as it was.
+  EXPECT_FALSE(Control(IDD_WIZARD_RUN, IDC_PROGRESS).visible);
+  EXPECT_EQ(Control(IDD_WIZARD_RUN, IDC_NEXT).text, ToCp932("次へ"));
+  EXPECT_EQ(Control(IDD_WIZARD_RUN, 2).text, ToCp932("ｷｬﾝｾﾙ"));
+  EXPECT_EQ(page.running, 0);
+
+  page.SetMode(1, 0);
+  EXPECT_EQ(Control(IDD_WIZARD_RUN, 2).text, ToCp932("中止"));
+  EXPECT_FALSE(Control(IDD_WIZARD_RUN, 2).enabled);
+  EXPECT_FALSE(Control(IDD_WIZARD_RUN, IDC_BACK).enabled);
+  EXPECT_FALSE(Control(IDD_WIZARD_RUN, IDC_NEXT).enabled);
+  EXPECT_FALSE(Control(IDD_WIZARD_RUN, IDC_MAIN_TEXT).visible);
+  EXPECT_TRUE(Control(IDD_WIZARD_RUN, IDC_STATUS_TEXT).visible);
+  EXPECT_EQ(page.running, 1);
+  page.SetMode(1, 1);
+  EXPECT_TRUE(Control(IDD_WIZARD_RUN, 2).enabled);
+
+  page.SetTexts("status", "count");
+  page.SetTexts("next status", nullptr);
+  EXPECT_EQ(Control(IDD_WIZARD_RUN, IDC_STATUS_TEXT).text, "next status");
+  EXPECT_EQ(Control(IDD_WIZARD_RUN, IDC_COUNT_TEXT).text, "count");
+  EXPECT_EQ(page.countText, "count");
+  page.SetPercent(250);
+  EXPECT_EQ(Control(IDD_WIZARD_RUN, IDC_PROGRESS).position, 100);
+
+  // Cancel while running only asks for a stop; the page stays.
+  Store().PressEscape();
+  EXPECT_EQ(page.cancelRequested, 1);
+  EXPECT_TRUE(page.HasWindow());
 }
 
 // ---- File dialog ----

@@ -8,6 +8,7 @@
 
 #include "res/resource.h"
 #include "shell/menu_commands.h"
+#include "shell/plugin.h"
 #include "tests/support/test_support.h"
 #include "tests/ui/ui_fixture.h"
 #include "testhost/host.h"
@@ -111,7 +112,17 @@ TEST_F(WizardTest, OneWizardAtATimeAndAFreshOneAfterItWasClosed) {
   EXPECT_EQ(enabled, 1);
   EXPECT_EQ(Wizard(), nullptr);
 
-  Run("menu " + Quoted("地形データ圧縮") + "\nexpect text 30710 \"\"\nexpect check 30718 off\n");
+  Run("menu " + Quoted("地形データ圧縮") + "\nexpect text 30710 \"\"\nexpect check 30718 off\nexpect focus 30710\n");
+}
+
+TEST_F(WizardTest, ReleaseDeletesTheWizardOnlyOnceItsWindowIsGone) {
+  Run("menu " + Quoted("地形データ圧縮"));
+  srtm::Release();
+  EXPECT_NE(Wizard(), nullptr);
+  EXPECT_NE(Shown(IDD_WIZARD_FOLDER), nullptr);
+  Run("key esc");
+  srtm::Release();
+  EXPECT_EQ(Wizard(), nullptr);
 }
 
 TEST_F(WizardTest, WindowIsOnePageLargeCentredTitledAndRaisesTheHostWhenItCloses) {

@@ -383,16 +383,17 @@ Handle WindowStore::CreateDialogWindow(const DialogTemplate& dialog, Handle pare
   return handle;
 }
 
-void WindowStore::FocusFirstTabStop(Handle dialog) {
+Handle WindowStore::FirstTabStop(Handle dialog) const {
   for (Handle child : Children(dialog)) {
     const Window* c = Find(child);
-    if (c->visible && c->enabled && (c->style & kWsTabStop)) {
-      Focus(child);
-      return;
-    }
+    if (c->visible && c->enabled && (c->style & kWsTabStop)) return child;
   }
+  return nullptr;
+}
+
+void WindowStore::FocusFirstTabStop(Handle dialog) {
   const Window* d = Find(dialog);
-  if (d && !(d->style & kWsChild)) Focus(dialog);
+  if (FirstTabStop(dialog) || (d && !(d->style & kWsChild))) Focus(dialog);
 }
 
 int WindowStore::RunModal(const DialogTemplate& dialog, Handle owner, MessageTarget* target) {
@@ -604,7 +605,9 @@ Handle WindowStore::Focus(Handle window) {
   if (!window) {
     focus_ = nullptr;
   } else if (const Window* w = Find(window); w && w->enabled) {
-    focus_ = window;
+    // A dialog hands the focus on to its first tab stop, as the dialog manager does.
+    const Handle control = w->kind == Kind::kDialog ? FirstTabStop(window) : nullptr;
+    focus_ = control ? control : window;
   }
   return previous;
 }

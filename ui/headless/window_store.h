@@ -150,6 +150,7 @@ class SRTM_HEADLESS_API WindowStore {
   std::intptr_t Deliver(Handle window, unsigned message, std::uintptr_t wparam, std::intptr_t lparam, bool* handled);
   std::intptr_t DialogDefault(Handle dialog, unsigned message, std::uintptr_t wparam, std::intptr_t lparam);
   void Command(Handle dialog, int id, Handle control);
+  Handle FirstTabStop(Handle dialog) const;
   void FocusFirstTabStop(Handle dialog);
   int DefaultId(Handle dialog) const;
   void SetDefaultButton(Handle dialog, int id);
