@@ -90,8 +90,15 @@ class Encoder {
       const std::int32_t d = v - prev;
       if ((gap >= 2 * static_cast<std::uint32_t>(codec::kLongestInlineRun)) |
           (static_cast<std::uint32_t>(d + kTableReach) > 2 * kTableReach)) {
+        // A long run of zero differences (flat land, sea) goes on as far as it lasts.
+        std::size_t n = 1;
+        if (d == 0) {
+          while (i + n < count && p[static_cast<std::ptrdiff_t>(n) * step] == v) ++n;
+        }
         Store(out, acc, bits, prev, gap / 2);
-        General(p, step, 1);
+        General(p, step, n);
+        i += n - 1;
+        p += static_cast<std::ptrdiff_t>(n - 1) * step;
         writer_.FlushBytes();
         out = writer_.next;
         bits = static_cast<std::uint32_t>(writer_.bits);
