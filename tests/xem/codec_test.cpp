@@ -1,6 +1,8 @@
 // The block codec: golden bytes, category and run boundaries, padding, the worst case,
 // round trips, and a decoder that refuses damaged streams.
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <random>
 #include <string>
@@ -220,6 +222,82 @@ TEST(CodecRoundTrip, RandomAndAdversarialBlocks) {
   ExpectRoundTrip(std::vector<std::int16_t>(256 * 300, 0), 256);  // runs past 65535
   for (std::size_t i = 0; i < block.size(); ++i) block[i] = (i / 16 % 2) ? -32768 : 12;  // voids in runs of 16
   ExpectRoundTrip(block, 120);
+}
+
+// The encoding as described, one sample at a time into a string of bits.
+Bytes ReferenceEncode(const std::vector<std::int16_t>& block, int width) {
+  std::vector<std::int16_t> order;
+  const int rows = static_cast<int>(block.size()) / width;
+  for (int r = 0; r < rows; ++r) {
+    for (int i = 0; i < width; ++i) order.push_back(block[static_cast<std::size_t>(r * width + (r % 2 ? width - 1 - i : i))]);
+  }
+  const std::string codes[16] = {"00", "010", "011", "100", "101", "110", "1110", "11110", "111110", "1111110",
+                                 "11111110", "111111110", "1111111110", "11111111110", "111111111110", "1111111111110"};
+  std::string bits;
+  std::uint32_t run = 0;
+  auto flush = [&] {
+    if (run >= 16) bits += kZeroRunCode + Field(run, 16);
+    else for (std::uint32_t i = 0; i < run; ++i) bits += codes[0];
+    run = 0;
+  };
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    const int d = order[i] - order[i - 1];
+    if (d == 0) {
+      if (++run == 65535) {
+        bits += kZeroRunCode + Field(65535, 16);
+        run = 0;
+      }
+      continue;
+    }
+    flush();
+    if (d > 32767 || d < -32767) {
+      bits += kRawCode + Field(static_cast<std::uint16_t>(order[i]), 16);
+      continue;
+    }
+    int k = 0;
+    while ((std::abs(d) >> k) != 0) ++k;
+    bits += codes[k] + Field(static_cast<std::uint32_t>(d > 0 ? d : d - 1), k);
+  }
+  flush();
+  return Stream(order[0], bits);
+}
+
+TEST(CodecRoundTrip, SameBytesAsThePlainEncoding) {
+  std::mt19937 random(4321);
+  for (int trial = 0; trial < 40; ++trial) {
+    const int width = 1 + static_cast<int>(random() % 130);
+    const int height = 1 + static_cast<int>(random() % 130);
+    std::vector<std::int16_t> block(static_cast<std::size_t>(width) * height);
+    std::int32_t h = static_cast<std::int32_t>(random() % 2000);
+    for (std::size_t i = 0; i < block.size(); ++i) {
+      const unsigned pick = random() % 100;
+      if (pick < 40) {
+        // unchanged: zero runs of every length
+      } else if (pick < 90) {
+        h += static_cast<std::int32_t>(random() % 9) - 4;
+      } else if (pick < 97) {
+        h += static_cast<std::int32_t>(random() % 8001) - 4000;
+      } else {
+        h = (random() % 2) ? -32768 : static_cast<std::int32_t>(random() % 65536) - 32768;
+      }
+      h = std::max(-32768, std::min(32767, h));
+      if (pick < 40 && random() % 50 == 0) {  // now and then a long flat stretch
+        const std::size_t n = std::min<std::size_t>(block.size() - i, random() % 300);
+        for (std::size_t j = 0; j < n; ++j) block[i + j] = static_cast<std::int16_t>(h);
+        i += n;
+        if (i >= block.size()) break;
+      }
+      block[i] = static_cast<std::int16_t>(h);
+    }
+    ASSERT_EQ(Encode(block, width), ReferenceEncode(block, width)) << width << " x " << height;
+  }
+  // Runs around the escape and its 65535 limit, crossing rows.
+  for (std::size_t run : {14u, 15u, 16u, 17u, 65534u, 65535u, 65536u, 70000u}) {
+    std::vector<std::int16_t> block(120 * (run / 120 + 3), 9);
+    for (std::size_t i = 0; i < 60; ++i) block[i] = static_cast<std::int16_t>(i % 7);
+    for (std::size_t i = 60 + run + 1; i < block.size(); ++i) block[i] = static_cast<std::int16_t>(i % 5);
+    ASSERT_EQ(Encode(block, 120), ReferenceEncode(block, 120)) << "run " << run;
+  }
 }
 
 TEST(CodecDecoder, RefusesEveryTruncationAndBadInput) {
