@@ -11,7 +11,7 @@ if(WIN32)
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 else()
   # Keeps dlclose() able to unload the plug-in, so a reloaded module starts afresh.
-  add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-gnu-unique>)
+  add_compile_options($<$<AND:$<COMPILE_LANGUAGE:CXX>,$<CXX_COMPILER_ID:GNU>>:-fno-gnu-unique>)
 endif()
 
 function(srtm_target_defaults target)

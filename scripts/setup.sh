@@ -3,8 +3,10 @@
 # what is missing. Safe to run again.
 set -euo pipefail
 
+# clang with its runtime builds the libFuzzer targets; valgrind checks the plug-in for leaks.
 packages=(cmake g++ make googletest libbenchmark-dev libpng-dev pkg-config locales
-          g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-ipafont-gothic)
+          g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-ipafont-gothic
+          clang libclang-rt-14-dev valgrind)
 
 missing=()
 for p in "${packages[@]}"; do
