@@ -3,16 +3,20 @@
 //
 //   qlphost [--plugin PATH] [--version N] info
 //   qlphost [--plugin PATH] block TILE.hgt BLOCK_NUMBER -o OUT.raw
+//   qlphost [--plugin PATH] run SCRIPT [--open TILE.hgt]...
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "testhost/host.h"
 #include "testhost/maps.h"
+#include "testhost/script.h"
 #include "tools/commands.h"
 #include "tools/raw_block.h"
 
@@ -31,9 +35,13 @@ int Usage() {
   std::fprintf(stderr,
                "usage: qlphost [--plugin PATH] [--version N] info\n"
                "       qlphost [--plugin PATH] block TILE.hgt BLOCK_NUMBER -o OUT.raw\n"
+               "       qlphost [--plugin PATH] run SCRIPT [--open TILE.hgt]...\n"
                "  info   load the plug-in, call Create and Load, print what it registered\n"
                "  block  open TILE.hgt as the host's open command does, read one block (see\n"
-               "         qlphost block --help)\n");
+               "         qlphost block --help)\n"
+               "  run    load the plug-in, call Create and Load, open the tiles as the host's\n"
+               "         open command does, then act as the user the script describes\n"
+               "         (testhost/script.h); prints each step done and every error\n");
   return 2;
 }
 
@@ -178,6 +186,54 @@ int Block(srtm::host::Plugin& plugin, int argc, char** argv) {
   return answer ? cli::kExitOk : cli::kExitFailed;
 }
 
+// The scripted user at the host: natively on the headless window system, in the Win32
+// world on the plug-in's real dialogs.
+int RunScript(srtm::host::Plugin& plugin, int argc, char** argv) {
+  using namespace srtm;
+  const char* scriptPath = nullptr;
+  std::vector<std::string> tiles;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--open") == 0 && i + 1 < argc) {
+      tiles.push_back(argv[++i]);
+    } else if (!scriptPath && argv[i][0] != '-') {
+      scriptPath = argv[i];
+    } else {
+      return Usage();
+    }
+  }
+  if (!scriptPath) return Usage();
+  std::ifstream file(scriptPath, std::ios::binary);
+  if (!file) {
+    std::fprintf(stderr, "qlphost run: cannot read %s\n", scriptPath);
+    return cli::kExitInput;
+  }
+  std::ostringstream text;
+  text << file.rdbuf();
+
+  PluginInfo info;
+  std::memset(&info, 0xCD, sizeof info);
+  host::StartCapturingMessageBoxes();
+  if (!plugin.Create(&info, host::kPluginHandle)) {
+    std::fprintf(stderr, "qlphost run: the plug-in refused the host\n");
+    return cli::kExitFailed;
+  }
+  plugin.LoadMenus();
+  for (const std::string& tile : tiles) {
+    if (!host::OpenFile(platform::FromUserPath(tile))) {
+      std::fprintf(stderr, "qlphost run: no map source opens %s\n", tile.c_str());
+      plugin.Release();
+      return cli::kExitInput;
+    }
+  }
+  host::Script user(text.str());
+  const bool ok = user.Run();
+  for (const std::string& line : user.log()) std::printf("%s\n", line.c_str());
+  for (const std::string& error : user.errors()) std::fprintf(stderr, "qlphost run: %s\n", error.c_str());
+  plugin.Close();
+  plugin.Release();
+  return ok ? cli::kExitOk : cli::kExitFailed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -203,5 +259,6 @@ int main(int argc, char** argv) {
   }
   if (command == "info") return Info(plugin);
   if (command == "block") return Block(plugin, argc - i - 1, argv + i + 1);
+  if (command == "run") return RunScript(plugin, argc - i - 1, argv + i + 1);
   return Usage();
 }

@@ -203,6 +203,9 @@ std::string ParseStep(const std::vector<std::string>& w, Script::Step* step) {
 }
 
 bool IsWait(Op op) { return op == Op::kWaitDialog || op == Op::kWaitGone || op == Op::kWaitText; }
+bool IsAction(Op op) {
+  return op == Op::kMenu || op == Op::kType || op == Op::kCheck || op == Op::kClick || op == Op::kKey;
+}
 
 }  // namespace
 
@@ -274,6 +277,9 @@ bool Script::RunDue() {
     log_.push_back("line " + std::to_string(step.line) + ": " + step.source);
     Execute(step);
     acted = true;
+    // One action a turn: the system answers it (a dialog ends, work returns) before the
+    // user looks again, as it would for a person.
+    if (IsAction(step.op)) return true;
   }
   return acted;
 }
@@ -308,6 +314,7 @@ void* Script::FindControl(const Step& step, bool toAct) {
 }
 
 void Script::Execute(const Step& step) {
+  const std::size_t logLine = log_.size() - 1;  // this step's; nested steps add after it
   auto stop = [&](const std::string& what) {
     Error(step, what);
     stopped_ = true;
@@ -335,7 +342,7 @@ void Script::Execute(const Step& step) {
       std::int32_t answer = 0;
       switch (ClickMenu(step.text, &answer)) {
         case MenuClick::kRan:
-          log_.back() += " -> " + std::to_string(answer);
+          log_[logLine] += " -> " + std::to_string(answer);
           break;
         case MenuClick::kGreyed:
           stop("the menu item is greyed");

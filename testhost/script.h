@@ -24,10 +24,11 @@
 //   expect main enabled|disabled       the host's main window
 //   expect message TEXT      a message box with TEXT was shown since the last such step
 //
-// Steps run in order. Those that the top level cannot reach (after a step that opened a
-// modal dialog, or started work that pumps the host's messages) run from inside: modal
-// loops and QLP_Pump hand control to the user, who does what is due. A wait holds the
-// script until its condition is true. A step that cannot act (no such control, a
+// Steps run in order, one action (menu, type, check, click, key) a turn: the system
+// answers an action before the user looks again. Steps that the top level cannot reach
+// (after a step that opened a modal dialog, or started work that pumps the host's
+// messages) run from inside: modal loops and QLP_Pump hand control to the user, who does
+// what is due. A wait holds the script until its condition is true. A step that cannot act (no such control, a
 // disabled button, a greyed menu) stops the script; a failed expectation is recorded and
 // the script goes on.
 #pragma once

@@ -35,3 +35,8 @@ if(WIN32)
   srtm_test(ui_smoke_win32_test SOURCES ui/smoke_win32_test.cpp LIBS PluginIf)
   add_dependencies(ui_smoke_win32_test srtm_plugin)
 endif()
+
+# One script, two executors: the same user at the host in both worlds.
+add_test(NAME ui_qlphost_run
+         COMMAND qlphost run ${CMAKE_CURRENT_SOURCE_DIR}/ui/scripts/settings_and_wizard.txt
+                 --open ${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt)
