@@ -39,7 +39,7 @@ srtm_test(xem_hook_test
 # The stand-in host reading XEM files, with the plug-in loaded for its hook.
 srtm_test(xem_host_test
   SOURCES xem/host_xem_test.cpp
-  LIBS PluginIf srtm_xem)
+  LIBS PluginIf xem_test_support srtm_xem)
 add_dependencies(xem_host_test srtm_plugin)
 
 # The srtm tool's XEM commands, in-process, then the built tool itself on the real tile.

@@ -37,16 +37,7 @@ class ConvertTest : public ::testing::Test {
       if (!converter_.AllocateBuffers(side, side)) return -1;
       allocated_ = side;
     }
-    converter_.description = side == 1201 ? "SRTM-3" : "SRTM-1";
-    converter_.noticeText = "notice";
-    converter_.publisherIdText = "ZOZORUDO";
-    converter_.datumName = "WGS84";
-    converter_.regionIndex = 249;
-    converter_.seriesMajor = side == 1201 ? 3 : 9;
-    converter_.seriesMinor = side == 1201 ? 5 : 4;
-    converter_.idFieldD = 1;
-    converter_.idFieldE = 1;
-    converter_.idKind = side == 1201 ? 3 : 1;
+    test::SetUpConverter(converter_, side);
     const double h = 0.5 / (side - 1);
     return converter_.ConvertFile(path, out_, lat - h, lon - h, lat + 1 - h, lon + 1 - h, 120, 120, side, side,
                                   overwrite);

@@ -11,6 +11,7 @@
 #include "testhost/host.h"
 #include "testhost/xem_maps.h"
 #include "tests/support/test_support.h"
+#include "tests/xem/xem_test_support.h"
 #include "xem/converter.h"
 
 namespace srtm {
@@ -25,13 +26,7 @@ class HostXemTest : public ::testing::Test {
     g_pluginSettings.fillVoids = 0;
     HgtToXemConverter converter;
     ASSERT_EQ(converter.AllocateBuffers(1201, 1201), 1);
-    converter.publisherIdText = "ZOZORUDO";
-    converter.regionIndex = 249;
-    converter.seriesMajor = 3;
-    converter.seriesMinor = 5;
-    converter.idFieldD = 1;
-    converter.idFieldE = 1;
-    converter.idKind = 3;
+    test::SetUpConverter(converter, 1201);
     const double h = 0.5 / 1200;
     ASSERT_EQ(converter.ConvertFile(folder_.File("N57E011.hgt"), folder_.path(), 57 - h, 11 - h, 58 - h, 12 - h, 120,
                                     120, 1201, 1201, 1),

@@ -34,6 +34,20 @@ std::vector<std::int16_t> StoredGridOf(const std::vector<std::uint8_t>& tile, in
   return grid;
 }
 
+void SetUpConverter(HgtToXemConverter& converter, int side) {
+  const bool srtm3 = side == 1201;
+  converter.description = srtm3 ? "SRTM-3" : "SRTM-1";
+  converter.noticeText = "notice";
+  converter.publisherIdText = "ZOZORUDO";
+  converter.datumName = "WGS84";
+  converter.regionIndex = 249;
+  converter.seriesMajor = srtm3 ? 3 : 9;
+  converter.seriesMinor = srtm3 ? 5 : 4;
+  converter.idFieldD = 1;
+  converter.idFieldE = 1;
+  converter.idKind = srtm3 ? 3 : 1;
+}
+
 void RecordingTarget::SetMode(int running, int allowCancel) {
   calls.push_back("mode " + std::to_string(running) + " " + std::to_string(allowCancel));
 }

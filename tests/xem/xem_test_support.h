@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "xem/converter.h"
 #include "xem/progress.h"
 
 namespace srtm::test {
@@ -18,6 +19,10 @@ std::vector<std::uint8_t> MakeTile(int side, bool voids);
 // The grid an XEM file must hold for a tile: samples (x, y), row 0 south, without the
 // northern row and the eastern column.
 std::vector<std::int16_t> StoredGridOf(const std::vector<std::uint8_t>& tile, int side);
+
+// Sets the converter's header fields as the batch does for a tile of `side` samples
+// (1201: SRTM-3, 3601: SRTM-1), with short texts.
+void SetUpConverter(HgtToXemConverter& converter, int side);
 
 // Installed as ActiveRunPage for its lifetime: records every call and asks for a stop
 // at the `cancelAtPump`-th pump (0: never).
