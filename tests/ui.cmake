@@ -28,6 +28,7 @@ if(NOT WIN32)
   srtm_test(ui_dialogs_test SOURCES ui/dialogs_test.cpp LIBS ui_test_support)
   srtm_test(ui_menu_test SOURCES ui/menu_test.cpp LIBS ui_test_support)
   srtm_test(ui_wizard_test SOURCES ui/wizard_test.cpp LIBS ui_test_support)
+  srtm_test(ui_script_test SOURCES ui/script_test.cpp LIBS ui_test_support)
 endif()
 
 if(WIN32)
