@@ -116,10 +116,14 @@ int HgtToXemConverter::Convert(const std::string& hgtPath, const std::string& ou
   {
     auto input = platform::OpenShared(hgtPath.c_str());
     if (!input) return 0;
-    // A tile that came up short (it changed after it was classified) is a read error,
-    // never a file compressed from what the buffer held before.
+    // A tile that came up short or grew (it was truncated or replaced after it was
+    // classified) is a read error, never a file compressed from what the buffer held
+    // before or from the first samples of some other file.
     std::size_t got = 0;
-    if (!input->Read(raw_.data(), 2 * samples, &got) || got != 2 * samples) {
+    std::uint8_t beyond = 0;
+    std::size_t extra = 0;
+    if (!input->Read(raw_.data(), 2 * samples, &got) || got != 2 * samples || !input->Read(&beyond, 1, &extra) ||
+        extra != 0) {
       ShowError(kTextCannotRead);
       return 0;
     }

@@ -41,7 +41,7 @@ class HgtToXemConverter {
   // Converts the tile at `hgtPath` (width x height samples; edges of the sample cells in
   // degrees) into `outputFolder`\<name>.xem with blocks of blockWidth x blockHeight.
   // Returns 1 when the file was written completely, 0 otherwise: the tile cannot be
-  // opened, is shorter than width x height samples (message "the file cannot be read"),
+  // opened, is not exactly width x height samples long (message "the file cannot be read"),
   // the output exists and `overwrite` is 0 (left untouched), the output path does not
   // fit, the arguments do not describe whole blocks, a write fails, or the user stops.
   // Always ends with ProgressSetPercent(100).
