@@ -61,9 +61,9 @@ inline void StoreBigEndian64(std::uint8_t* p, std::uint64_t w) {
 // Codes samples in the order given. Most differences of real terrain are small and zero
 // about as often as not, so branches on them would be mispredicted at every other
 // sample: the common case (a run of fewer than 15 zeros pending, |d| <= 2047) is coded
-// without branches from a table, the pending zeros and the code going out as one field,
-// and only long runs and large differences take the general path. The state lives in locals so that
-// the compiler keeps it in registers.
+// without branches from a table, the pending zeros and the code going out as one
+// field, and only long runs and large differences take the general path. The state
+// lives in locals so that the compiler keeps it in registers.
 class Encoder {
  public:
   Encoder(std::uint8_t* out, std::size_t capacity, std::int32_t first) : prev_(first) {
