@@ -8,3 +8,7 @@ target_link_libraries(fault_injector PUBLIC srtm_platform)
 srtm_test(fault_xem_test
   SOURCES fault/xem_faults_test.cpp
   LIBS fault_injector xem_test_support srtm_xem)
+
+srtm_test(fault_tile_test
+  SOURCES fault/tile_faults_test.cpp
+  LIBS fault_injector xem_test_support srtm_shell PluginIf)
