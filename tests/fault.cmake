@@ -12,3 +12,18 @@ srtm_test(fault_xem_test
 srtm_test(fault_tile_test
   SOURCES fault/tile_faults_test.cpp
   LIBS fault_injector xem_test_support srtm_shell PluginIf)
+
+# Block reads under load while another thread replaces tile files.
+add_executable(load_block_test load/block_load_test.cpp)
+srtm_target_defaults(load_block_test)
+target_link_libraries(load_block_test PRIVATE srtm_test_support srtm_shell PluginIf)
+find_package(Threads REQUIRED)
+target_link_libraries(load_block_test PRIVATE Threads::Threads)
+if(WIN32)
+  # Under Wine every file operation is a round trip to the wine server: a tenth of the
+  # reads keeps the Win32 run near ten seconds.
+  target_link_libraries(load_block_test PRIVATE psapi)
+  add_test(NAME load_block_test COMMAND load_block_test 10000)
+else()
+  add_test(NAME load_block_test COMMAND load_block_test)
+endif()
