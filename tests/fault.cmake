@@ -27,3 +27,20 @@ if(WIN32)
 else()
   add_test(NAME load_block_test COMMAND load_block_test)
 endif()
+
+# The plug-in's life for the leak checkers: valgrind here, LeakSanitizer in the
+# sanitizer build (where valgrind cannot run).
+if(NOT WIN32)
+  add_executable(plugin_life fault/plugin_life.cpp)
+  srtm_target_defaults(plugin_life)
+  target_link_libraries(plugin_life PRIVATE srtm_test_support PluginIf)
+  add_dependencies(plugin_life srtm_plugin)
+  find_program(SRTM_VALGRIND valgrind)
+  if(CMAKE_CXX_FLAGS MATCHES "sanitize=address")
+    add_test(NAME plugin_life_leak_check COMMAND plugin_life)
+  elseif(SRTM_VALGRIND)
+    add_test(NAME plugin_life_leak_check
+             COMMAND ${SRTM_VALGRIND} --quiet --leak-check=full --show-leak-kinds=definite,indirect,possible
+                     --errors-for-leak-kinds=definite,indirect,possible --error-exitcode=99 $<TARGET_FILE:plugin_life>)
+  endif()
+endif()
