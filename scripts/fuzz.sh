@@ -17,7 +17,8 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$build/artifacts"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-status=0
+passed=0
+failed=0
 for entry in "${targets[@]}"; do
   target=${entry%%:*}
   maxlen=${entry##*:}
@@ -29,10 +30,12 @@ for entry in "${targets[@]}"; do
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
     corpus=$(ls "$scratch/$target" | wc -l)
     echo "fuzz $target: $runs executions in ${seconds} s, $corpus new corpus inputs, no failure"
+    passed=$((passed + 1))
   else
     echo "fuzz $target: FAILED (log: $log)"
     grep -E 'ERROR|SUMMARY|Test unit written|==[0-9]+==' "$log" | head -20 || true
-    status=1
+    failed=$((failed + 1))
   fi
 done
-exit $status
+echo "fuzz: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine and runs every test: the native world, then the
-# 32-bit Windows world under Wine. Warnings are errors when CI=true.
+# 32-bit Windows world under Wine, then the native tests again under AddressSanitizer
+# and UndefinedBehaviorSanitizer, then each fuzz target for a bounded time (a minute
+# each; SRTM_FUZZ_SECONDS changes it). Warnings are errors when CI=true.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -21,3 +23,15 @@ cmake --preset win32 -DSRTM_WERROR=$werror >/dev/null
 cmake --build build/win32 -j"$jobs"
 echo "== win32 tests under Wine"
 scripts/with-wine.sh ctest --preset win32
+
+echo "== sanitizer build (gcc, ASan and UBSan)"
+cmake --preset asan -DSRTM_WERROR=$werror >/dev/null
+cmake --build build/asan -j"$jobs"
+echo "== native tests under ASan and UBSan (leaks checked at exit)"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --preset asan -j"$jobs"
+
+echo "== fuzz build (clang, libFuzzer, ASan and UBSan)"
+cmake --preset fuzz -DSRTM_WERROR=$werror >/dev/null
+cmake --build build/fuzz -j"$jobs" --target fuzz_xem_decode fuzz_xem_reader fuzz_codec_round_trip fuzz_paths fuzz_map_source
+echo "== fuzzing, ${SRTM_FUZZ_SECONDS:-60} s a target"
+bash scripts/fuzz.sh build/fuzz

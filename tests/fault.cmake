@@ -44,3 +44,10 @@ if(NOT WIN32)
                      --errors-for-leak-kinds=definite,indirect,possible --error-exitcode=99 $<TARGET_FILE:plugin_life>)
   endif()
 endif()
+
+# The wizard and the registration of its files, on the headless window system.
+if(NOT WIN32)
+  srtm_test(fault_ui_test
+    SOURCES fault/ui_faults_test.cpp
+    LIBS fault_injector ui_test_support)
+endif()
