@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Runs a command in the 32-bit Wine world: creates the prefix once (code page 932, the
-# dialog font replaced by IPAPGothic), starts Xvfb when there is no display, keeps one
-# wineserver running for the whole command (a warm Wine start is ~0.07 s instead of ~3 s),
-# and stops what it started.
+# Runs a command in the 32-bit Wine world: creates the prefix or brings it up to date
+# (scripts/wine-prefix.sh: code page 932, the dialog fonts replaced by IPA Gothic, no
+# window manager), starts Xvfb when there is no display, keeps one wineserver running
+# for the whole command (a warm Wine start is ~0.07 s instead of ~3 s), and stops what
+# it started.
 #   scripts/with-wine.sh ctest --test-dir build/win32
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -26,15 +27,7 @@ if [ -z "${DISPLAY:-}" ]; then
   done
 fi
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "wine: creating the prefix $WINEPREFIX" >&2
-  mkdir -p "$(dirname "$WINEPREFIX")"
-  wineboot -i </dev/null >/dev/null 2>&1
-  reg="$WINEPREFIX/fonts.reg"
-  { printf '\xff\xfe'; sed 's/$/\r/' "$here/wine-fonts.reg.txt" | iconv -f UTF-8 -t UTF-16LE; } > "$reg"
-  wine regedit /S "$(winepath -w "$reg")" </dev/null >/dev/null 2>&1
-  wineserver -w
-fi
+source "$here/wine-prefix.sh"
 wineserver -p >/dev/null 2>&1
 # Start Wine's background services now, detached from our output: started by the first
 # test program instead, they would inherit its pipes and keep CTest waiting.
