@@ -90,13 +90,15 @@ class Encoder {
       const std::int32_t d = v - prev;
       if ((gap >= 2 * static_cast<std::uint32_t>(codec::kLongestInlineRun)) |
           (static_cast<std::uint32_t>(d + kTableReach) > 2 * kTableReach)) {
-        // A long run of zero differences (flat land, sea) goes on as far as it lasts.
+        Store(out, acc, bits, prev, gap / 2);
         std::size_t n = 1;
         if (d == 0) {
+          // A long run of zero differences (flat land, sea) is counted as far as it lasts.
           while (i + n < count && p[static_cast<std::ptrdiff_t>(n) * step] == v) ++n;
+          AddZeros(n);
+        } else {
+          General(p, step, 1);
         }
-        Store(out, acc, bits, prev, gap / 2);
-        General(p, step, n);
         i += n - 1;
         p += static_cast<std::ptrdiff_t>(n - 1) * step;
         writer_.FlushBytes();
@@ -148,6 +150,20 @@ class Encoder {
       w.Put(0, CATEGORY_CODE_LENGTHS[0] * static_cast<int>(run));  // run times the code 00
     } else {
       w.Put(kZeroRunField | run, kZeroRunFieldBits);
+    }
+  }
+
+  // n more zero differences: the run grows, written out whenever it reaches 65535.
+  void AddZeros(std::size_t n) {
+    const auto limit = static_cast<std::uint32_t>(codec::kMaxRunLength);
+    while (n > 0) {
+      const std::size_t take = n < limit - run_ ? n : limit - run_;
+      run_ += static_cast<std::uint32_t>(take);
+      n -= take;
+      if (run_ == limit) {
+        writer_.Put(kZeroRunField | run_, kZeroRunFieldBits);
+        run_ = 0;
+      }
     }
   }
 
