@@ -15,9 +15,11 @@
 namespace srtm::test {
 
 // The block number of block row R and block column C with sub-digits 0, as the host
-// writes it.
+// writes it; numbers past the 32-bit range wrap, as they do in the host's own int.
 inline std::int32_t BlockNumber(int row, int column) {
-  return (row / 100) * 100000000 + (column / 100) * 1000000 + (row % 100) * 10000 + (column % 100) * 100;
+  const std::int64_t n = std::int64_t{row / 100} * 100000000 + std::int64_t{column / 100} * 1000000 +
+                         std::int64_t{row % 100} * 10000 + std::int64_t{column % 100} * 100;
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(n));
 }
 
 // Makes a folder from a plug-in path with the system's own ANSI call (the shared test
