@@ -88,6 +88,36 @@ class Encoder {
     for (std::size_t i = 0; i < count; ++i, p += step) {
       const std::int32_t v = *p;
       const std::int32_t d = v - prev;
+      if (i + 1 < count) {
+        // Two ordinary samples go out with one store when their bits fit the word.
+        const std::int32_t v2 = p[step];
+        const std::int32_t d2 = v2 - v;
+        if ((gap <= 2 * static_cast<std::uint32_t>(codec::kLongestInlineRun - 2)) &
+            (static_cast<std::uint32_t>(d + kTableReach) <= 2 * kTableReach) &
+            (static_cast<std::uint32_t>(d2 + kTableReach) <= 2 * kTableReach)) {
+          const SmallDifference& e1 = table[d];
+          const SmallDifference& e2 = table[d2];
+          const std::uint32_t before1 = gap & e1.nonZero;
+          const std::uint32_t gap1 = (gap + 2) & ~e1.nonZero;
+          const std::uint32_t before2 = gap1 & e2.nonZero;
+          const std::uint32_t at1 = bits + before1;
+          const std::uint32_t at2 = at1 + e1.length + before2;
+          const std::uint32_t total = at2 + e2.length;
+          if (total < 64) {
+            acc |= e1.top >> at1;
+            acc |= e2.top >> at2;
+            gap = (gap1 + 2) & ~e2.nonZero;
+            StoreBigEndian64(out, acc);
+            out += total >> 3;
+            acc <<= total & ~7u;
+            bits = total & 7;
+            prev = v2;
+            ++i;
+            p += step;
+            continue;
+          }
+        }
+      }
       if ((gap >= 2 * static_cast<std::uint32_t>(codec::kLongestInlineRun)) |
           (static_cast<std::uint32_t>(d + kTableReach) > 2 * kTableReach)) {
         Store(out, acc, bits, prev, gap / 2);
