@@ -119,13 +119,15 @@ std::vector<std::uint8_t> InputReader::Rest() {
 }
 
 void TileBytes(int lat, int lon, std::uint64_t offset, std::uint8_t* out, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) {
+  const std::uint64_t corner = static_cast<std::uint64_t>(lat * 131 + lon * 17);
+  for (std::size_t i = 0; i < n;) {
     const std::uint64_t at = offset + i;
     const std::uint64_t sample = at / 2;
-    std::int32_t h = static_cast<std::int32_t>((sample * 7 + static_cast<std::uint64_t>(lat * 131 + lon * 17)) % 2600) - 300;
+    std::int32_t h = static_cast<std::int32_t>((sample * 7 + corner) % 2600) - 300;
     if (sample % 997 == 13) h = -32768;
     const auto u = static_cast<std::uint16_t>(h);
-    out[i] = static_cast<std::uint8_t>(at % 2 == 0 ? u >> 8 : u);
+    if (at % 2 == 0) out[i++] = static_cast<std::uint8_t>(u >> 8);
+    if (i < n) out[i++] = static_cast<std::uint8_t>(u);
   }
 }
 
