@@ -9,6 +9,9 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#include <commctrl.h>
+
+#include "testhost/win32_windows.h"
 #else
 #include "ui/headless/window_store.h"
 #endif
@@ -61,8 +64,63 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
   return DefWindowProcA(window, message, wparam, lparam);
 }
 
+// The window system's notable events go into the host's call log, in order with the
+// QLP_ calls and named as the headless window system names them: dialogs and top-level
+// windows created and destroyed, shown and hidden, top-level windows enabled, progress
+// bars moved. A moved progress bar also lets the user look at the screen.
+LRESULT CALLBACK BeforeProc(int code, WPARAM wparam, LPARAM lparam) {
+  const auto* call = reinterpret_cast<const CWPSTRUCT*>(lparam);
+  if (code == HC_ACTION) {
+    const std::string name = WindowName(call->hwnd);
+    if (!name.empty()) {
+      switch (call->message) {
+        case WM_DESTROY:
+          Log("ui destroy %s", name.c_str());
+          break;
+        case WM_ENABLE:
+          Log("ui enable %s %d", name.c_str(), call->wParam ? 1 : 0);
+          break;
+        case WM_SHOWWINDOW:
+          if (TemplateOf(call->hwnd) && (call->wParam != 0) != (IsWindowVisible(call->hwnd) != 0)) {
+            Log("ui %s %s", call->wParam ? "show" : "hide", name.c_str());
+          }
+          break;
+      }
+    }
+  }
+  return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+LRESULT CALLBACK AfterProc(int code, WPARAM wparam, LPARAM lparam) {
+  const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lparam);
+  if (code == HC_ACTION) {
+    if ((call->message == WM_INITDIALOG || call->message == WM_CREATE) && call->lResult != -1) {
+      const std::string name = WindowName(call->hwnd);
+      if (!name.empty()) Log("ui create %s", name.c_str());
+    } else if (call->message == PBM_SETPOS) {
+      const std::string name = WindowName(GetParent(call->hwnd));
+      const LRESULT now = SendMessageA(call->hwnd, PBM_GETPOS, 0, 0);
+      if (!name.empty() && now != call->lResult) {
+        Log("ui progress %s %d", name.c_str(), static_cast<int>(now));
+        if (Here().user) Here().user->Look();
+      }
+    }
+  }
+  return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+void WatchWindows() {
+  static const bool hooked = [] {
+    SetWindowsHookExA(WH_CALLWNDPROC, BeforeProc, nullptr, GetCurrentThreadId());
+    SetWindowsHookExA(WH_CALLWNDPROCRET, AfterProc, nullptr, GetCurrentThreadId());
+    return true;
+  }();
+  (void)hooked;
+}
+
 HWND Main() {
   if (g_main && IsWindow(g_main)) return g_main;
+  WatchWindows();
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = MainProc;
   windowClass.hInstance = GetModuleHandleA(nullptr);
@@ -108,7 +166,11 @@ QLP_HWND Main() {
   Store().SetUser(&g_storeUser);
   // The window system's notable events go into the host's call log, in order with the
   // QLP_ calls.
-  Store().SetEventListener([](const std::string& line) { Log("ui %s", line.c_str()); });
+  Store().SetEventListener([](const std::string& line) {
+    Log("ui %s", line.c_str());
+    // A moved progress bar lets the user look at the screen.
+    if (line.rfind("progress ", 0) == 0 && Here().user) Here().user->Look();
+  });
   return g_main;
 }
 

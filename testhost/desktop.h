@@ -20,6 +20,9 @@ class User {
   virtual ~User() = default;
   // Does whatever is due now; false when it did nothing.
   virtual bool RunDue() = 0;
+  // Looks at the screen while the system is busy and cannot take input (a progress bar
+  // moved); false when there was nothing to look at now.
+  virtual bool Look() { return false; }
 };
 
 // Forgets the desktop: windows, answers, the user (natively the whole window store).

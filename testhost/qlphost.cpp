@@ -3,15 +3,18 @@
 //
 //   qlphost [--plugin PATH] [--version N] info
 //   qlphost [--plugin PATH] block TILE.hgt BLOCK_NUMBER -o OUT.raw
-//   qlphost [--plugin PATH] run SCRIPT [--open TILE.hgt]...
+//   qlphost [--plugin PATH] run SCRIPT [--open TILE.hgt]... [--path NAME=PATH]...
+//                                       [--pictures FOLDER]
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "testhost/host.h"
@@ -35,13 +38,17 @@ int Usage() {
   std::fprintf(stderr,
                "usage: qlphost [--plugin PATH] [--version N] info\n"
                "       qlphost [--plugin PATH] block TILE.hgt BLOCK_NUMBER -o OUT.raw\n"
-               "       qlphost [--plugin PATH] run SCRIPT [--open TILE.hgt]...\n"
+               "       qlphost [--plugin PATH] run SCRIPT [--open TILE.hgt]... [--path NAME=PATH]...\n"
+               "                                          [--pictures FOLDER]\n"
                "  info   load the plug-in, call Create and Load, print what it registered\n"
                "  block  open TILE.hgt as the host's open command does, read one block (see\n"
                "         qlphost block --help)\n"
                "  run    load the plug-in, call Create and Load, open the tiles as the host's\n"
                "         open command does, then act as the user the script describes\n"
-               "         (testhost/script.h); prints each step done and every error\n");
+               "         (testhost/script.h); prints each step done and every error.\n"
+               "         --path NAME=PATH: $NAME in the script stands for PATH as the plug-in\n"
+               "         writes it (a DOS-style path). --pictures: the folder where the\n"
+               "         script's `shot` steps save their pictures (made when missing)\n");
   return 2;
 }
 
@@ -192,9 +199,18 @@ int RunScript(srtm::host::Plugin& plugin, int argc, char** argv) {
   using namespace srtm;
   const char* scriptPath = nullptr;
   std::vector<std::string> tiles;
+  std::vector<std::pair<std::string, std::string>> paths;
+  std::string pictures;
   for (int i = 0; i < argc; ++i) {
     if (std::strcmp(argv[i], "--open") == 0 && i + 1 < argc) {
       tiles.push_back(argv[++i]);
+    } else if (std::strcmp(argv[i], "--path") == 0 && i + 1 < argc) {
+      const std::string definition = argv[++i];
+      const std::size_t equals = definition.find('=');
+      if (equals == std::string::npos || equals == 0) return Usage();
+      paths.emplace_back(definition.substr(0, equals), platform::FromUserPath(definition.substr(equals + 1)));
+    } else if (std::strcmp(argv[i], "--pictures") == 0 && i + 1 < argc) {
+      pictures = platform::FromUserPath(argv[++i]);
     } else if (!scriptPath && argv[i][0] != '-') {
       scriptPath = argv[i];
     } else {
@@ -225,7 +241,12 @@ int RunScript(srtm::host::Plugin& plugin, int argc, char** argv) {
       return cli::kExitInput;
     }
   }
-  host::Script user(text.str());
+  host::Script user(text.str(), paths);
+  if (!pictures.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(platform::ToNativePath(pictures), error);
+    user.SetPictureFolder(pictures);
+  }
   const bool ok = user.Run();
   for (const std::string& line : user.log()) std::printf("%s\n", line.c_str());
   for (const std::string& error : user.errors()) std::fprintf(stderr, "qlphost run: %s\n", error.c_str());

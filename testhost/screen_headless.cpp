@@ -42,6 +42,10 @@ class HeadlessScreen : public Screen {
     Store().QueueFileAnswer(chosen ? path.c_str() : nullptr);
     return true;
   }
+  bool AnswerShownFileDialog() override { return false; }  // answered as it opens
+  bool HasPixels() const override { return false; }
+  std::vector<std::string> Shoot(Window, const std::string&) override { return {}; }
+  bool DrawnIn(Window, const std::string&, std::string*) override { return true; }
   bool Idle() override { return false; }
 
  private:

@@ -2,20 +2,46 @@
 // driven with Win32 messages as a person's clicks and keys reach them.
 #include <windows.h>
 #include <commctrl.h>
+#include <dlgs.h>
 
+#include <deque>
+
+#include "testhost/host_state.h"
 #include "testhost/screen.h"
+#include "testhost/shot_win32.h"
+#include "testhost/win32_windows.h"
 
 namespace srtm::host {
 namespace {
 
-// The plug-in's window layer attaches each dialog's template ID under this name.
-const char kTemplateProperty[] = "srtm.template";
 constexpr DWORD kIdleLimitMs = 10000;
 
 HWND H(void* window) { return static_cast<HWND>(window); }
 
-int TemplateOf(HWND window) {
-  return static_cast<int>(reinterpret_cast<INT_PTR>(GetPropA(window, kTemplateProperty)));
+// The common open and save dialogs: a system dialog with the file-name box (cmb13) and
+// the file-type list (cmb1).
+BOOL CALLBACK FindFileDialog(HWND window, LPARAM found) {
+  if (IsWindowVisible(window) && IsWindowEnabled(window) && !TemplateOf(window) && ClassOf(window) == "#32770" &&
+      GetDlgItem(window, cmb13) && GetDlgItem(window, cmb1)) {
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND ShownFileDialog() {
+  HWND found = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindFileDialog, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+std::string ItemText(HWND combo, int index) {
+  const LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length == CB_ERR) return "";
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&text[0]));
+  text.resize(static_cast<std::size_t>(length));
+  return text;
 }
 
 BOOL CALLBACK CollectTopLevel(HWND window, LPARAM param) {
@@ -100,7 +126,44 @@ class Win32Screen : public Screen {
       SendMessageA(dialog, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
     }
   }
-  bool AnswerFileDialog(bool, const std::string&) override { return false; }
+  bool AnswerFileDialog(bool chosen, const std::string& path) override {
+    fileAnswers_.push_back({chosen, path});
+    return true;
+  }
+  // As a person does: types the path into the file-name box and presses the dialog's
+  // Open (or Save) button, or presses Cancel. What the dialog offered goes into the
+  // call log first: its file types, the selected one marked.
+  bool AnswerShownFileDialog() override {
+    HWND dialog = ShownFileDialog();
+    if (!dialog) return false;
+    HWND types = GetDlgItem(dialog, cmb1);
+    const LRESULT selected = SendMessageA(types, CB_GETCURSEL, 0, 0);
+    std::string offered;
+    for (LRESULT i = 0, n = SendMessageA(types, CB_GETCOUNT, 0, 0); i < n; ++i) {
+      offered += std::string(i ? " | " : "") + (i == selected ? "*" : "") + ItemText(types, static_cast<int>(i));
+    }
+    Log("ui file dialog types %s", offered.c_str());
+    const FileAnswer answer = fileAnswers_.empty() ? FileAnswer{false, ""} : fileAnswers_.front();
+    if (!fileAnswers_.empty()) fileAnswers_.pop_front();
+    if (answer.chosen) {
+      SetDlgItemTextA(dialog, cmb13, answer.path.c_str());
+      SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    } else {
+      SendMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+    }
+    return true;
+  }
+
+  bool HasPixels() const override { return true; }
+  std::vector<std::string> Shoot(Window dialog, const std::string& path) override {
+    const RgbImage image = CaptureTopLevel(H(dialog));
+    std::vector<std::string> problems = CheckLegible(GetAncestor(H(dialog), GA_ROOT), image);
+    if (!path.empty() && !WritePng(path, image)) problems.push_back("cannot write " + path);
+    return problems;
+  }
+  bool DrawnIn(Window dialog, const std::string& family, std::string* why) override {
+    return DrawnInFamily(H(dialog), family, why);
+  }
   bool Idle() override {
     if (idleSince_ == 0) idleSince_ = GetTickCount();
     if (GetTickCount() - idleSince_ > kIdleLimitMs) return false;
@@ -114,7 +177,12 @@ class Win32Screen : public Screen {
   }
 
  private:
+  struct FileAnswer {
+    bool chosen;
+    std::string path;
+  };
   DWORD idleSince_ = 0;
+  std::deque<FileAnswer> fileAnswers_;
 };
 
 }  // namespace

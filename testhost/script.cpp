@@ -1,10 +1,13 @@
 #include "testhost/script.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <sstream>
 
+#include "testhost/maps.h"
 #include "testhost/screen.h"
+#include "testhost/xem_maps.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -16,9 +19,10 @@ namespace srtm::host {
 
 enum class Op {
   kMenu, kType, kCheck, kClick, kKey, kFolder, kFile,
-  kWaitDialog, kWaitGone, kWaitText,
+  kWaitDialog, kWaitGone, kWaitText, kWaitProgress,
   kExpectDialog, kExpectNoDialog, kExpectText, kExpectCheck, kExpectEnabled, kExpectVisible,
   kExpectProgress, kExpectDefault, kExpectFocus, kExpectMenu, kExpectMain, kExpectMessage,
+  kExpectSample, kShot, kExpectFont,
 };
 
 struct Script::Step {
@@ -28,8 +32,9 @@ struct Script::Step {
   int id = 0;
   int dialog = 0;      // template qualifier of a control, 0 for any
   std::string text;    // code page 932
-  bool flag = false;   // on / yes / enabled / chosen
+  bool flag = false;   // on / yes / enabled / chosen / cover
   int number = 0;
+  double latitude = 0, longitude = 0;
 };
 
 std::string ScriptText(const std::string& utf8) {
@@ -126,6 +131,13 @@ bool ParseControl(const std::string& word, int* id, int* dialog) {
   return ParseNumber(word.substr(0, at), id) && ParseNumber(word.substr(at + 1), dialog);
 }
 
+bool ParseDegrees(const std::string& word, double* value) {
+  if (word.empty()) return false;
+  char* end = nullptr;
+  *value = std::strtod(word.c_str(), &end);
+  return *end == '\0' && std::isfinite(*value);
+}
+
 bool ParseFlag(const std::string& word, const char* yes, const char* no, bool* flag) {
   if (word == yes) {
     *flag = true;
@@ -164,6 +176,11 @@ std::string ParseStep(const std::vector<std::string>& w, Script::Step* step) {
   } else if (verb == "wait" && n == 4 && w[1] == "text" && control(2)) {
     step->op = Op::kWaitText;
     step->text = ScriptText(w[3]);
+  } else if (verb == "wait" && n == 4 && w[1] == "progress" && control(2) && ParseNumber(w[3], &step->number)) {
+    step->op = Op::kWaitProgress;
+  } else if (verb == "shot" && n == 3 && ParseNumber(w[2], &step->number)) {
+    step->op = Op::kShot;
+    step->text = w[1];
   } else if (verb == "expect" && n >= 2) {
     const std::string& what = w[1];
     if (what == "dialog" && n == 3 && ParseNumber(w[2], &step->number)) {
@@ -193,6 +210,13 @@ std::string ParseStep(const std::vector<std::string>& w, Script::Step* step) {
     } else if (what == "message" && n == 3) {
       step->op = Op::kExpectMessage;
       step->text = ScriptText(w[2]);
+    } else if (what == "sample" && n == 6 && ParseFlag(w[2], "cover", "base", &step->flag) &&
+               ParseDegrees(w[3], &step->latitude) && ParseDegrees(w[4], &step->longitude) &&
+               ParseNumber(w[5], &step->number)) {
+      step->op = Op::kExpectSample;
+    } else if (what == "font" && n == 4 && ParseNumber(w[2], &step->number)) {
+      step->op = Op::kExpectFont;
+      step->text = w[3];
     } else {
       return "cannot read this expectation";
     }
@@ -202,14 +226,95 @@ std::string ParseStep(const std::vector<std::string>& w, Script::Step* step) {
   return "";
 }
 
-bool IsWait(Op op) { return op == Op::kWaitDialog || op == Op::kWaitGone || op == Op::kWaitText; }
+#if defined(_WIN32)
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+// The block number of block row `row` and block column `column` (sub-digits 0), as the
+// host writes it for its map sources.
+std::int32_t BlockNumber(std::int32_t row, std::int32_t column) {
+  return (row / 100) * 100000000 + (column / 100) * 1000000 + (row % 100) * 10000 + (column % 100) * 100;
+}
+
+// The sample nearest to `latitude`, `longitude` in the active base map (read through
+// its map source, as the host reads the blocks it draws) or the active cover map (an
+// XEM map, decoded by the host and passed through the XEM hook).
+bool SampleAt(bool cover, double latitude, double longitude, std::int32_t* value, std::string* why) {
+  const QLP_HANDLE map = cover ? QLP_GetActiveCoverMap() : QLP_GetActiveBaseMap();
+  if (!map) {
+    *why = cover ? "there is no active cover map" : "there is no active base map";
+    return false;
+  }
+  double south, west, perDegreeY, perDegreeX;
+  std::int32_t blockWidth, blockHeight, width, height;
+  XemHeader header;
+  OpenedMap opened;
+  if (cover) {
+    if (!GetXemHeader(map, &header)) {
+      *why = "the active cover map is not an XEM map";
+      return false;
+    }
+    south = header.southEdge / 360000.0;
+    west = header.westEdge / 360000.0;
+    perDegreeY = header.resolutionY / 100.0;
+    perDegreeX = header.resolutionX / 100.0;
+    blockWidth = header.blockWidth;
+    blockHeight = header.blockHeight;
+    width = header.gridWidth;
+    height = header.gridHeight;
+  } else {
+    if (!GetOpenedMap(map, &opened) || opened.width <= 0) {
+      *why = "the active base map is not served by a map source";
+      return false;
+    }
+    south = opened.south;
+    west = opened.west;
+    perDegreeY = opened.samplesPerDegreeY;
+    perDegreeX = opened.samplesPerDegreeX;
+    blockWidth = blockHeight = 320;
+    width = opened.width;
+    height = opened.height;
+  }
+  // The map's edges lie half a sample outside its outer samples.
+  const double row = std::floor((latitude - south) * perDegreeY);
+  const double column = std::floor((longitude - west) * perDegreeX);
+  if (!(row >= 0 && row < height && column >= 0 && column < width) || blockWidth <= 0 || blockHeight <= 0) {
+    *why = "the position lies outside the map";
+    return false;
+  }
+  const auto r = static_cast<std::int32_t>(row), c = static_cast<std::int32_t>(column);
+  const std::size_t at = static_cast<std::size_t>(r % blockHeight) * static_cast<std::size_t>(blockWidth) +
+                         static_cast<std::size_t>(c % blockWidth);
+  if (cover) {
+    std::vector<std::uint16_t> samples;
+    if (!ReadXemBlock(map, c / blockWidth, r / blockHeight, &samples, why)) return false;
+    *value = samples.at(at);
+  } else {
+    std::vector<std::int16_t> samples;
+    if (!ReadMapBlock(map, BlockNumber(r / blockHeight, c / blockWidth + 1), &samples)) {
+      *why = "the map source did not serve the block";
+      return false;
+    }
+    *value = samples.at(at);
+  }
+  return true;
+}
+
+bool IsWait(Op op) {
+  return op == Op::kWaitDialog || op == Op::kWaitGone || op == Op::kWaitText || op == Op::kWaitProgress;
+}
 bool IsAction(Op op) {
   return op == Op::kMenu || op == Op::kType || op == Op::kCheck || op == Op::kClick || op == Op::kKey;
 }
 
 }  // namespace
 
-Script::Script(const std::string& text) : screen_(MakeScreen()) {
+Script::Script(const std::string& text, std::vector<std::pair<std::string, std::string>> names)
+    : screen_(MakeScreen()) {
+  // Longer names first, so that $OUT does not take the start of $OUTPUT.
+  std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
   std::istringstream lines(text);
   std::string line;
   int number = 0;
@@ -229,6 +334,13 @@ Script::Script(const std::string& text) : screen_(MakeScreen()) {
     if (!problem.empty()) {
       Error(step, problem);
       continue;
+    }
+    for (const auto& name : names) {
+      const std::string word = "$" + name.first;
+      for (std::size_t at = step.text.find(word); at != std::string::npos;
+           at = step.text.find(word, at + name.second.size())) {
+        step.text.replace(at, word.size(), name.second);
+      }
     }
     steps_.push_back(step);
   }
@@ -269,10 +381,19 @@ bool Script::Run() {
 }
 
 bool Script::RunDue() {
+  // A file dialog waits for its answer before any step can see the screen again.
+  if (screen_->AnswerShownFileDialog()) return true;
+  return RunSteps(true);
+}
+
+bool Script::Look() { return RunSteps(false); }
+
+bool Script::RunSteps(bool actions) {
   bool acted = false;
   while (!stopped_ && next_ < steps_.size()) {
     const Step& step = steps_[next_];
     if (IsWait(step.op) && !Ready(step)) return acted;
+    if (!actions && IsAction(step.op)) return acted;
     ++next_;  // first: the step may hand control to the user again (a modal loop, a pump)
     log_.push_back("line " + std::to_string(step.line) + ": " + step.source);
     Execute(step);
@@ -295,6 +416,10 @@ bool Script::Ready(const Step& step) {
     case Op::kWaitText: {
       void* control = FindControl(step, false);
       return control && screen_->Text(control) == step.text;
+    }
+    case Op::kWaitProgress: {
+      void* control = FindControl(step, false);
+      return control && screen_->Position(control) >= step.number;
     }
     default:
       return true;
@@ -386,6 +511,7 @@ void Script::Execute(const Step& step) {
     case Op::kWaitDialog:
     case Op::kWaitGone:
     case Op::kWaitText:
+    case Op::kWaitProgress:
       break;
     case Op::kExpectDialog:
     case Op::kExpectNoDialog: {
@@ -441,6 +567,36 @@ void Script::Execute(const Step& step) {
       }
       expect(seen, "no such message box was shown (" + std::to_string(boxes.size() - std::min(boxes.size(), messagesChecked_)) +
                        " other since the last check)");
+      break;
+    }
+    case Op::kExpectSample: {
+      std::int32_t value = 0;
+      std::string why;
+      if (!SampleAt(step.flag, step.latitude, step.longitude, &value, &why)) {
+        Error(step, why);
+      } else {
+        expect(value == step.number, "the sample is " + std::to_string(value));
+      }
+      break;
+    }
+    case Op::kShot:
+    case Op::kExpectFont: {
+      void* dialog = nullptr;
+      for (const auto& shown : screen_->Dialogs()) {
+        if (shown.second == step.number && !dialog) dialog = shown.first;
+      }
+      if (!dialog) {
+        Error(step, "the dialog is not shown");
+      } else if (!screen_->HasPixels()) {
+        log_[logLine] += " (no pixels in this world)";
+      } else if (step.op == Op::kShot) {
+        const std::string path = pictureFolder_.empty() ? "" : pictureFolder_ + kSeparator + step.text + ".png";
+        for (const std::string& problem : screen_->Shoot(dialog, path)) Error(step, problem);
+        if (!path.empty()) log_[logLine] += " -> " + path;
+      } else {
+        std::string why;
+        expect(screen_->DrawnIn(dialog, step.text, &why), why);
+      }
       break;
     }
   }

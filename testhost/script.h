@@ -5,7 +5,8 @@
 // One step a line; '#' starts a comment. TEXT is a double-quoted UTF-8 string (escapes
 // \n \" \\; the executor converts it to code page 932) or a single word. A control ID
 // may be qualified with the template of its dialog, as in 30705@30716; otherwise the
-// topmost visible dialog that has the control is meant.
+// topmost visible dialog that has the control is meant. $NAME in a TEXT stands for the
+// value the executor was given for NAME (paths that differ from run to run).
 //
 //   menu TEXT                click the plug-in's menu item whose text is or begins with TEXT
 //   type ID TEXT             replace the text of edit ID
@@ -23,18 +24,33 @@
 //   expect menu TEXT enabled|greyed
 //   expect main enabled|disabled       the host's main window
 //   expect message TEXT      a message box with TEXT was shown since the last such step
+//   wait progress ID N       go on once progress bar ID stands at N or beyond
+//   expect sample base|cover LAT LON N
+//                            the host's active base map (served by its map source) or
+//                            active cover map (an XEM map, decoded and passed through
+//                            its XEM hook) has the sample N at LAT, LON (degrees, south
+//                            and west negative)
+//   shot NAME TEMPLATE       a picture of the window that holds dialog TEMPLATE, saved as
+//                            NAME.png in the picture folder; every text it shows must be
+//                            legible
+//   expect font TEMPLATE FAMILY
+//                            the dialog's text is drawn in the installed font FAMILY
+//                            (a world without pixels skips shot and expect font)
 //
 // Steps run in order, one action (menu, type, check, click, key) a turn: the system
 // answers an action before the user looks again. Steps that the top level cannot reach
 // (after a step that opened a modal dialog, or started work that pumps the host's
 // messages) run from inside: modal loops and QLP_Pump hand control to the user, who does
-// what is due. A wait holds the script until its condition is true. A step that cannot act (no such control, a
-// disabled button, a greyed menu) stops the script; a failed expectation is recorded and
-// the script goes on.
+// what is due. While the system works without pumping (its progress bars move) the user
+// only looks: expectations, waits and pictures, no actions. A wait holds the script
+// until its condition is true. A step that cannot act (no such control, a disabled
+// button, a greyed menu) stops the script; a failed expectation is recorded and the
+// script goes on.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "testhost/desktop.h"
@@ -45,7 +61,7 @@ class Screen;
 
 class QLP_HOST_API Script : public User {
  public:
-  explicit Script(const std::string& text);
+  explicit Script(const std::string& text, std::vector<std::pair<std::string, std::string>> names = {});
   ~Script() override;
   Script(const Script&) = delete;
   Script& operator=(const Script&) = delete;
@@ -54,6 +70,10 @@ class QLP_HOST_API Script : public User {
   // step ran and every expectation held.
   bool Run();
   bool RunDue() override;
+  bool Look() override;
+  // Where `shot` saves its pictures (a folder of this system); without one they are
+  // only looked at.
+  void SetPictureFolder(const std::string& folder) { pictureFolder_ = folder; }
 
   bool ok() const { return errors_.empty(); }
   bool finished() const;
@@ -67,6 +87,7 @@ class QLP_HOST_API Script : public User {
 
  private:
   bool Ready(const Step& step);
+  bool RunSteps(bool actions);
   void Execute(const Step& step);
   void* FindControl(const Step& step, bool toAct);
   void Error(const Step& step, const std::string& what);
@@ -77,6 +98,7 @@ class QLP_HOST_API Script : public User {
   std::size_t messagesChecked_ = 0;
   std::vector<std::string> errors_;
   std::vector<std::string> log_;
+  std::string pictureFolder_;
   std::unique_ptr<Screen> screen_;
 };
 
