@@ -30,8 +30,10 @@ cmake --build build/asan -j"$jobs"
 echo "== native tests under ASan and UBSan (leaks checked at exit)"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --preset asan -j"$jobs"
 
+# The fuzz build is a third compiler's view of the code: its warnings are shown but do
+# not stop the run, which checks gcc and mingw-w64 for warnings already.
 echo "== fuzz build (clang, libFuzzer, ASan and UBSan)"
-cmake --preset fuzz -DSRTM_WERROR=$werror >/dev/null
+cmake --preset fuzz -DSRTM_WERROR=OFF >/dev/null
 cmake --build build/fuzz -j"$jobs" --target fuzz_xem_decode fuzz_xem_reader fuzz_codec_round_trip fuzz_paths fuzz_map_source
 echo "== fuzzing, ${SRTM_FUZZ_SECONDS:-60} s a target"
 bash scripts/fuzz.sh build/fuzz
