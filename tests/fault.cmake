@@ -45,6 +45,8 @@ if(NOT WIN32)
     add_test(NAME plugin_life_leak_check
              COMMAND ${SRTM_VALGRIND} --quiet --leak-check=full --show-leak-kinds=definite,indirect,possible
                      --errors-for-leak-kinds=definite,indirect,possible --error-exitcode=99 $<TARGET_FILE:plugin_life>)
+  else()
+    message(WARNING "valgrind not found (scripts/setup.sh installs it): the plug-in is not checked for leaks")
   endif()
 endif()
 
@@ -54,3 +56,10 @@ if(NOT WIN32)
     SOURCES fault/ui_faults_test.cpp
     LIBS fault_injector ui_test_support)
 endif()
+
+# `ctest -L fault` runs the fault-injection, load and leak tests alone.
+foreach(test fault_xem_test fault_tile_test fault_ui_test load_block_test plugin_life_leak_check)
+  if(TEST ${test})
+    set_tests_properties(${test} PROPERTIES LABELS fault)
+  endif()
+endforeach()
