@@ -1,6 +1,6 @@
 # The user interface. Natively the dialogs, the wizard and the menu commands run on the
-# headless window system, driven by the scripted user; in the Win32 world a smoke test
-# opens the real dialogs of srtm.qlp under Wine.
+# headless window system, driven by the scripted user; the same flows on the real
+# dialogs of srtm.qlp under Wine are tests/wine.cmake's.
 if(NOT WIN32)
   srtm_test(ui_templates_test
     SOURCES ui/templates_test.cpp
@@ -29,12 +29,6 @@ if(NOT WIN32)
   srtm_test(ui_menu_test SOURCES ui/menu_test.cpp LIBS ui_test_support)
   srtm_test(ui_wizard_test SOURCES ui/wizard_test.cpp LIBS ui_test_support)
   srtm_test(ui_script_test SOURCES ui/script_test.cpp LIBS ui_test_support)
-endif()
-
-if(WIN32)
-  # The Win32 backend in the PE32 plug-in: its real dialogs open under Wine.
-  srtm_test(ui_smoke_win32_test SOURCES ui/smoke_win32_test.cpp LIBS PluginIf)
-  add_dependencies(ui_smoke_win32_test srtm_plugin)
 endif()
 
 # One script, two executors: the same user at the host in both worlds.

@@ -12,16 +12,17 @@
 #include "shell/plugin.h"
 #include "tests/support/test_support.h"
 #include "tests/ui/ui_fixture.h"
+#include "tests/ui/ui_texts.h"
 #include "testhost/host.h"
 #include "testhost/maps.h"
 
 namespace srtm::test {
 namespace {
 
-const std::string kOpen = "スペースシャトル地図(&H)";
-const std::string kSettings = "地形データ設定";
-const std::string kRefresh = "地形データ更新";
-const std::string kCompress = "地形データ圧縮";
+const std::string& kOpen = kOpenItem;
+const std::string& kSettings = kSettingsItem;
+const std::string& kRefresh = kRefreshItem;
+const std::string& kCompress = kCompressItem;
 
 // A map of the host's own, opened from an XEM file of one of the plug-in's map sets (or
 // of another publisher's).

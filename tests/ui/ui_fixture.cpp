@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 #include "shell/plugin.h"
 #include "tests/support/test_support.h"
+#include "tests/ui/ui_texts.h"
 #include "testhost/host.h"
 #include "testhost/maps.h"
 #include "ui/compress_wizard.h"
@@ -63,16 +64,7 @@ ui::headless::WindowInfo UiTest::Control(int templateId, int id) const {
 }
 
 std::vector<std::string> UiTest::Calls(const std::vector<std::string>& prefixes) const {
-  std::vector<std::string> out;
-  for (const std::string& line : host::CallLog()) {
-    for (const std::string& prefix : prefixes) {
-      if (line.rfind(prefix, 0) == 0) {
-        out.push_back(line);
-        break;
-      }
-    }
-  }
-  return out;
+  return LoggedCalls(prefixes);
 }
 
 void UiTest::OpenFourTiles() {

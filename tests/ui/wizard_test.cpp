@@ -11,6 +11,7 @@
 #include "shell/plugin.h"
 #include "tests/support/test_support.h"
 #include "tests/ui/ui_fixture.h"
+#include "tests/ui/ui_texts.h"
 #include "testhost/host.h"
 #include "testhost/maps.h"
 #include "ui/compress_wizard.h"
@@ -21,11 +22,9 @@ namespace {
 
 using ui::headless::Store;
 
-const std::string kDone = "圧縮は正常に終了しました。\n\n圧縮した地図を開くには、エクスプローラで該当するXEMファイルを"
-                          "すべて選択して、クエルマーにドロップしてください。\n\n圧縮が終わったHGTファイルは不要です。";
-const std::string kPartial = "途中で中断しましたが一部のファイルの圧縮は終了しました。\n\n圧縮した地図を開くには、"
-                             "エクスプローラで該当するXEMファイルをすべて選択して、クエルマーにドロップしてください。";
-const std::string kFailed = "圧縮はできませんでした。";
+const std::string& kDone = kResultDone;
+const std::string& kPartial = kResultPartial;
+const std::string& kFailed = kResultFailed;
 
 // A stand-in batch: reports like the real one (begin, a text and 0 % per file, pumps)
 // and returns what the test chose. `duringPump` runs at every pump.

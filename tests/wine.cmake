@@ -1,0 +1,31 @@
+# The plug-in as the host loads it, in both worlds: srtm.qlp in the stand-in host, its
+# menus, dialogs and wizard driven by the scripted user (natively on the headless window
+# system, in the Win32 world on the real dialogs under Wine), whole user flows through
+# qlphost run, and in the Win32 world pictures of the dialogs with the checks that
+# their Japanese texts are legible.
+srtm_test(wine_flows_test SOURCES wine/flows_test.cpp LIBS PluginIf)
+add_dependencies(wine_flows_test srtm_plugin)
+
+set(wine_work ${CMAKE_CURRENT_BINARY_DIR}/wine)
+set(wine_scripts ${CMAKE_CURRENT_SOURCE_DIR}/wine/scripts)
+set(fresh_folders ${CMAKE_CURRENT_SOURCE_DIR}/wine/fresh_folders.cmake)
+
+# Open a tile through the file dialog, change the sea, compress, read the XEM map.
+add_test(NAME wine_end_to_end_folders
+         COMMAND ${CMAKE_COMMAND} -DFOLDERS=${wine_work}/end_to_end -P ${fresh_folders})
+set_tests_properties(wine_end_to_end_folders PROPERTIES FIXTURES_SETUP wine_end_to_end)
+add_test(NAME wine_end_to_end
+         COMMAND qlphost run ${wine_scripts}/end_to_end.txt
+                 --path TILE=${PROJECT_SOURCE_DIR}/tests/data/N57E011 --path OUT=${wine_work}/end_to_end)
+set_tests_properties(wine_end_to_end PROPERTIES FIXTURES_REQUIRED wine_end_to_end)
+
+# Pictures of every dialog, in the build's screenshots folder (checked, then kept).
+add_test(NAME wine_pictures_folders
+         COMMAND ${CMAKE_COMMAND} "-DFOLDERS=${wine_work}/pictures_out;${CMAKE_BINARY_DIR}/screenshots"
+                 -DTILE=${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt -DTILES=${wine_work}/pictures_tiles
+                 -P ${fresh_folders})
+set_tests_properties(wine_pictures_folders PROPERTIES FIXTURES_SETUP wine_pictures)
+add_test(NAME wine_pictures
+         COMMAND qlphost run ${wine_scripts}/pictures.txt --open ${wine_work}/pictures_tiles/N57E011.hgt
+                 --path OUT=${wine_work}/pictures_out --pictures ${CMAKE_BINARY_DIR}/screenshots)
+set_tests_properties(wine_pictures PROPERTIES FIXTURES_REQUIRED wine_pictures)
