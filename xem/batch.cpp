@@ -49,6 +49,20 @@ std::string Format(const char* format, const char* a, const char* b) {
 
 }  // namespace
 
+int BatchCompressor::TileSide(std::int32_t kind) {
+  return kind == kSrtm1 ? kSrtm1Settings.tileSide : kind == kSrtm3 ? kSrtm3Settings.tileSide : 0;
+}
+
+int BatchCompressor::ConvertTile(HgtToXemConverter& converter, std::int32_t kind, const std::string& path, int lat,
+                                 int lon, const std::string& outputFolder, int overwrite) {
+  const KindSettings& settings = kind == kSrtm1 ? kSrtm1Settings : kSrtm3Settings;
+  const int side = settings.tileSide;
+  SetUpConverter(converter, settings);
+  const double h = 0.5 / (side - 1);
+  return converter.ConvertFile(path, outputFolder, lat - h, lon - h, lat + 1 - h, lon + 1 - h, kBlockSide, kBlockSide,
+                               side, side, overwrite);
+}
+
 std::int32_t BatchCompressor::CompressFolder(const std::string& referencePath, const std::string& outputFolder,
                                              std::vector<std::string>* outputList, int overwrite) {
   std::int32_t result = -1;
@@ -60,8 +74,7 @@ std::int32_t BatchCompressor::CompressFolder(const std::string& referencePath, c
   std::string folder;
   const std::int32_t kind = ClassifyHgtFile(referencePath);
   if (kind != kNotTile && SplitPath(referencePath, &folder, nullptr)) {
-    const KindSettings& settings = kind == kSrtm1 ? kSrtm1Settings : kSrtm3Settings;
-    const int side = settings.tileSide;
+    const int side = TileSide(kind);
     if (!converter.AllocateBuffers(side, side)) {
       allConverted = false;
     } else {
@@ -86,10 +99,8 @@ std::int32_t BatchCompressor::CompressFolder(const std::string& referencePath, c
         double lon = 0;
         if (!AppendPath(path, entry.name.c_str()) || ClassifyHgtFile(path, &lat, &lon) != kind) continue;
 
-        SetUpConverter(converter, settings);
-        const double h = 0.5 / (side - 1);
-        if (converter.ConvertFile(path, outputFolder, lat - h, lon - h, lat + 1 - h, lon + 1 - h, kBlockSide,
-                                  kBlockSide, side, side, overwrite)) {
+        if (ConvertTile(converter, kind, path, static_cast<int>(lat), static_cast<int>(lon), outputFolder,
+                        overwrite)) {
           outputList->push_back(converter.outputPath);
           ++converted;
         } else {

@@ -2,7 +2,7 @@
 
 namespace srtm {
 
-ProgressTarget* ActiveRunPage = nullptr;
+thread_local ProgressTarget* ActiveRunPage = nullptr;
 
 void ProgressBegin(const char* text, int allowCancel) {
   if (!ActiveRunPage) return;

@@ -1,8 +1,11 @@
 // The progress interface of long work: the compression code reports texts and
 // percentages and polls for a stop without knowing who shows them.
 //
-// The six functions act on the process-wide target ActiveRunPage while a wizard batch
-// runs, and do nothing (ProgressIsCancelled answers 0) at any other time.
+// The six functions act on the target ActiveRunPage while a wizard batch runs, and do
+// nothing (ProgressIsCancelled answers 0) at any other time. The target is the calling
+// thread's own: the wizard's batch runs on the host's thread, and a tool converting
+// tiles on several threads gives each its own target, so that no stop request or count
+// is shared between threads unguarded.
 #pragma once
 
 namespace srtm {
@@ -24,8 +27,8 @@ class ProgressTarget {
   int cancelRequested = 0;
 };
 
-// Null except while a batch started by the wizard runs.
-extern ProgressTarget* ActiveRunPage;
+// Null except while a batch started by the wizard runs (on this thread).
+extern thread_local ProgressTarget* ActiveRunPage;
 
 void ProgressBegin(const char* text, int allowCancel);
 void ProgressSetText(const char* text, const char* countText);
