@@ -44,8 +44,8 @@ add_dependencies(xem_host_test srtm_plugin)
 
 # The srtm tool's XEM commands, in-process, then the built tool itself on the real tile.
 srtm_test(xem_tool_test
-  SOURCES xem/tool_test.cpp ${PROJECT_SOURCE_DIR}/tools/xem_commands.cpp
-  LIBS xem_test_support srtm_xem srtm_hgt)
+  SOURCES xem/tool_test.cpp
+  LIBS xem_test_support srtm_tool)
 
 set(xem_tool_dir ${CMAKE_CURRENT_BINARY_DIR}/xem_tool)
 add_test(NAME xem_tool_setup COMMAND ${CMAKE_COMMAND} -E make_directory ${xem_tool_dir})

@@ -23,5 +23,6 @@ int Compress(int argc, char** argv);
 int Info(int argc, char** argv);
 int Decode(int argc, char** argv);
 int Verify(int argc, char** argv);
+int Render(int argc, char** argv);
 
 }  // namespace srtm::cli

@@ -15,10 +15,11 @@ struct Command {
 const Command kCommands[] = {
     {"classify", srtm::cli::Classify, "tell the kind and south-west corner of a tile"},
     {"block", srtm::cli::Block, "serve one 320 x 320 block of the whole-globe map of a tile"},
-    {"compress", srtm::cli::Compress, "compress the tiles of a folder into XEM files"},
+    {"compress", srtm::cli::Compress, "compress the tiles of a folder into XEM files, in parallel"},
     {"info", srtm::cli::Info, "print the header and index of an XEM file"},
-    {"decode", srtm::cli::Decode, "write the stored grid of an XEM file"},
+    {"decode", srtm::cli::Decode, "write an XEM file back as an .hgt tile (or its raw grid)"},
     {"verify", srtm::cli::Verify, "check an XEM file against its source tile"},
+    {"render", srtm::cli::Render, "draw a shaded-relief PNG of a tile's map or an XEM file"},
 };
 
 int Usage(FILE* out) {

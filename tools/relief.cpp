@@ -1,14 +1,19 @@
 #include "tools/relief.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <memory>
+
+#if defined(_WIN32)
+#include "testhost/png_file.h"
+#else
+#include <png.h>
+#endif
 
 namespace srtm::cli {
 namespace {
+
+constexpr double kPi = 3.14159265358979323846;
 
 struct Rgb {
   double r, g, b;
@@ -80,22 +85,28 @@ ReliefGrid Reduce(const ReliefGrid& in, int scale) {
 
 }  // namespace
 
-std::string WriteReliefPng(const ReliefGrid& input, int scale, const std::string& nativePath) {
-  if (input.width <= 0 || input.height <= 0) return "the picture is empty";
+ReliefImage RenderRelief(const ReliefGrid& input, int scale) {
+  ReliefImage image;
+  if (input.width <= 0 || input.height <= 0) return image;
   const ReliefGrid grid = Reduce(input, scale);
   const int w = grid.width;
   const int h = grid.height;
-
-  std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * h * 3);
+  image.width = w;
+  image.height = h;
+  std::vector<std::uint8_t>& rgb = image.rgb;
+  rgb.resize(static_cast<std::size_t>(w) * h * 3);
   // Light from the north-west, 45 degrees above the horizon; slopes exaggerated a little
   // so that gentle terrain still reads.
-  const double azimuth = 315.0 * M_PI / 180.0;
-  const double altitude = 45.0 * M_PI / 180.0;
+  const double azimuth = 315.0 * kPi / 180.0;
+  const double altitude = 45.0 * kPi / 180.0;
   const double exaggeration = 2.0;
-  auto heightAt = [&grid](int r, int c) {
+  // Sea lies at 0 m; where data is missing the slope is taken as flat, so that the
+  // edge of the known land is not drawn as a cliff.
+  auto heightAt = [&grid](int r, int c, std::size_t centre) {
     r = std::clamp(r, 0, grid.height - 1);
     c = std::clamp(c, 0, grid.width - 1);
     std::size_t at = grid.At(r, c);
+    if (grid.surface[at] == Surface::kMissing) at = centre;
     return grid.surface[at] == Surface::kLand ? static_cast<double>(grid.heights[at]) : 0.0;
   };
   for (int r = 0; r < h; ++r) {
@@ -108,12 +119,12 @@ std::string WriteReliefPng(const ReliefGrid& input, int scale, const std::string
         double v = ((r + c) / 6) % 2 ? 0.62 : 0.70;
         colour = {v, v, v};
       } else {
-        double dzdx = (heightAt(r, c + 1) - heightAt(r, c - 1)) / (2 * grid.metresPerSampleX) * exaggeration;
-        double dzdy = (heightAt(r + 1, c) - heightAt(r - 1, c)) / (2 * grid.metresPerSampleY) * exaggeration;
+        double dzdx = (heightAt(r, c + 1, at) - heightAt(r, c - 1, at)) / (2 * grid.metresPerSampleX) * exaggeration;
+        double dzdy = (heightAt(r + 1, c, at) - heightAt(r - 1, c, at)) / (2 * grid.metresPerSampleY) * exaggeration;
         double slope = std::atan(std::hypot(dzdx, dzdy));
         double aspect = std::atan2(dzdy, -dzdx);
         double shade = std::cos(altitude) * std::cos(slope) +
-                       std::sin(altitude) * std::sin(slope) * std::cos(azimuth - M_PI / 2 - aspect);
+                       std::sin(altitude) * std::sin(slope) * std::cos(azimuth - kPi / 2 - aspect);
         shade = std::clamp(0.35 + 0.75 * shade, 0.0, 1.25);
         Rgb base = LandColour(grid.heights[at]);
         colour = {base.r * shade, base.g * shade, base.b * shade};
@@ -123,28 +134,62 @@ std::string WriteReliefPng(const ReliefGrid& input, int scale, const std::string
       rgb[3 * at + 2] = ToByte(colour.b);
     }
   }
+  return image;
+}
 
-  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(nativePath.c_str(), "wb"), std::fclose);
+int ScaleToFit(const ReliefGrid& grid, int maxSide) {
+  int scale = 1;
+  while (grid.width / scale > maxSide || grid.height / scale > maxSide) ++scale;
+  return scale;
+}
+
+std::string WriteReliefPng(const ReliefGrid& grid, int scale, const std::string& nativePath) {
+  if (grid.width <= 0 || grid.height <= 0) return "the picture is empty";
+  return WritePng(RenderRelief(grid, scale), nativePath);
+}
+
+#if defined(_WIN32)
+
+// The Windows world has no libpng: the stand-in host's own writer keeps the pixels in
+// stored deflate blocks, bigger files but the same picture.
+std::string WritePng(const ReliefImage& image, const std::string& nativePath) {
+  host::RgbImage out;
+  out.width = image.width;
+  out.height = image.height;
+  out.rgb = image.rgb;
+  return host::WritePng(nativePath, out) ? "" : "cannot write " + nativePath;
+}
+
+#else
+
+std::string WritePng(const ReliefImage& image, const std::string& nativePath) {
+  const int w = image.width;
+  const int h = image.height;
+  const std::vector<std::uint8_t>& rgb = image.rgb;
+  if (w <= 0 || h <= 0 || rgb.size() != static_cast<std::size_t>(w) * h * 3) return "the picture is empty";
+
+  FILE* file = std::fopen(nativePath.c_str(), "wb");
   if (!file) return "cannot create " + nativePath;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (!png || !info) {
-    png_destroy_write_struct(&png, &info);
-    return "out of memory";
+  bool ok = png && info;
+  if (ok && setjmp(png_jmpbuf(png))) {
+    ok = false;  // libpng failed while writing
+  } else if (ok) {
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int r = 0; r < h; ++r) png_write_row(png, &rgb[static_cast<std::size_t>(r) * w * 3]);
+    png_write_end(png, nullptr);
   }
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return "cannot write " + nativePath;
-  }
-  png_init_io(png, file.get());
-  png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), 8, PNG_COLOR_TYPE_RGB,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int r = 0; r < h; ++r) png_write_row(png, &rgb[static_cast<std::size_t>(r) * w * 3]);
-  png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
-  if (std::fflush(file.get()) != 0) return "cannot write " + nativePath;
-  return "";
+  ok = std::fclose(file) == 0 && ok;
+  if (ok) return "";
+  std::remove(nativePath.c_str());  // no partial picture
+  return "cannot write " + nativePath;
 }
+
+#endif
 
 }  // namespace srtm::cli

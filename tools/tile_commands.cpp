@@ -1,8 +1,5 @@
 // srtm classify and srtm block: the tile side of the plug-in, run outside the host.
-#include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,6 +8,7 @@
 #include "hgt/paths.h"
 #include "hgt/settings.h"
 #include "platform/platform.h"
+#include "tools/cli_util.h"
 #include "tools/commands.h"
 #include "tools/raw_block.h"
 
@@ -19,26 +17,6 @@ namespace {
 
 const char* KindName(std::int32_t kind) {
   return kind == kSrtm1 ? "SRTM-1" : kind == kSrtm3 ? "SRTM-3" : "not a tile";
-}
-
-bool IsHelp(const char* arg) { return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0; }
-
-// A whole decimal 32-bit number, nothing before or after it.
-bool ParseInt32(const char* text, std::int32_t* out) {
-  if (!*text) return false;
-  errno = 0;
-  char* end = nullptr;
-  long long value = std::strtoll(text, &end, 10);
-  if (errno != 0 || *end != '\0' || value < INT32_MIN || value > INT32_MAX) return false;
-  *out = static_cast<std::int32_t>(value);
-  return true;
-}
-
-bool ParseSwitch(const char* text, std::int32_t* out) {
-  const bool on = std::strcmp(text, "on") == 0;
-  if (!on && std::strcmp(text, "off") != 0) return false;
-  *out = on ? 1 : 0;
-  return true;
 }
 
 int ClassifyUsage(FILE* out) {
@@ -109,7 +87,7 @@ int Block(int argc, char** argv) {
         std::fprintf(stderr, "srtm block: --level wants whole metres, not '%s'\n", argv[i]);
         return kExitUsage;
       }
-    } else if (arg[0] == '-' && arg[1] != '\0' && !(arg[1] >= '0' && arg[1] <= '9')) {
+    } else if (LooksLikeOption(arg)) {
       std::fprintf(stderr, "srtm block: unknown or incomplete option '%s'\n", arg);
       return BlockUsage(stderr);
     } else {

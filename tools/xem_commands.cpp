@@ -1,8 +1,6 @@
-// srtm compress, info, decode and verify: the XEM side of the plug-in, run outside the
-// host. compress runs the very batch the wizard runs; message boxes the library shows
-// are printed to stderr, and Ctrl-C stops the batch as the wizard's Abort button does.
+// srtm info, decode and verify: XEM files read outside the host with the plug-in's own
+// reader.
 #include <algorithm>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -10,105 +8,18 @@
 #include <vector>
 
 #include "hgt/paths.h"
-#include "hgt/settings.h"
 #include "platform/platform.h"
+#include "tools/cli_util.h"
 #include "tools/commands.h"
-#include "xem/batch.h"
+#include "tools/hgt_export.h"
 #include "xem/mapset_id.h"
-#include "xem/progress.h"
 #include "xem/xem_reader.h"
-
-#if !defined(_WIN32)
-#include <iconv.h>
-#endif
 
 namespace srtm::cli {
 namespace {
 
-bool IsHelp(const char* arg) { return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0; }
-
-// Code-page-932 text as the terminal shows it: UTF-8 natively (converted with iconv),
-// unchanged in the Windows world, whose console uses code page 932 itself.
-std::string ToTerminal(const std::string& cp932) {
-#if defined(_WIN32)
-  return cp932;
-#else
-  iconv_t cd = iconv_open("UTF-8", "CP932");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return cp932;
-  std::string out(cp932.size() * 3 + 4, '\0');
-  char* in = const_cast<char*>(cp932.data());
-  std::size_t inLeft = cp932.size();
-  char* outPtr = &out[0];
-  std::size_t outLeft = out.size();
-  const bool ok = iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
-  iconv_close(cd);
-  if (!ok) return cp932;
-  out.resize(out.size() - outLeft);
-  return out;
-#endif
-}
-
 // A field of fixed size as text: up to its first zero byte.
 std::string FieldText(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
-
-// Prints the message boxes of the library instead of showing them, and answers OK.
-int PrintMessageBox(const platform::MessageBoxRecord& shown, void*) {
-  std::fprintf(stderr, "srtm: %s\n", ToTerminal(shown.text).c_str());
-  return platform::kIdOk;
-}
-
-class MessageBoxesToStderr {
- public:
-  MessageBoxesToStderr() { platform::SetMessageBoxResponder(PrintMessageBox, nullptr); }
-  ~MessageBoxesToStderr() { platform::SetMessageBoxResponder(nullptr, nullptr); }
-};
-
-// ---- compress ----
-
-volatile std::sig_atomic_t g_interrupted = 0;
-void OnInterrupt(int) { g_interrupted = 1; }
-
-// Shows the batch's progress on stderr: one line per tile, and the stop request of
-// Ctrl-C, noticed after the block in progress like the wizard's Abort button.
-class TerminalProgress : public ProgressTarget {
- public:
-  TerminalProgress() {
-    ActiveRunPage = this;
-    previous_ = std::signal(SIGINT, OnInterrupt);
-  }
-  ~TerminalProgress() override {
-    std::signal(SIGINT, previous_);
-    ActiveRunPage = nullptr;
-  }
-  void SetMode(int, int) override {}
-  void SetTexts(const char* text, const char* countText) override {
-    if (!countText) return;
-    // "compressing..\n\nN57E011.hgt --> N57E011.xem": the line after the blank line.
-    const char* names = std::strstr(text, "\n\n");
-    std::fprintf(stderr, "%s  %s\n", ToTerminal(countText).c_str(), ToTerminal(names ? names + 2 : text).c_str());
-  }
-  void SetPercent(int) override {}
-  void PumpHost() override {
-    if (g_interrupted) cancelRequested = 1;
-  }
-
- private:
-  void (*previous_)(int) = nullptr;
-};
-
-int CompressUsage(FILE* out) {
-  std::fprintf(out,
-               "usage: srtm compress REFERENCE.hgt -o OUTDIR [--fill on|off] [--skip-existing]\n"
-               "  Compresses every tile of REFERENCE.hgt's kind (SRTM-1 or SRTM-3) in its folder\n"
-               "  into OUTDIR\\<tile>.xem, as the plug-in's compression wizard does. Voids are\n"
-               "  filled first (--fill, default on). Existing XEM files are replaced, or with\n"
-               "  --skip-existing left as they are (and counted as not converted).\n"
-               "  Prints the batch's result code (-1: all converted; 0: none; n: n converted\n"
-               "  before a failure or a stop) and the files written. Exit code 0 when all were\n"
-               "  converted, %d when some were not, %d after Ctrl-C.\n",
-               kExitFailed, kExitInterrupted);
-  return out == stdout ? kExitOk : kExitUsage;
-}
 
 // ---- verify ----
 
@@ -163,65 +74,37 @@ bool WriteGrid(const std::string& path, const std::vector<std::int16_t>& grid, s
   return false;
 }
 
-}  // namespace
-
-int Compress(int argc, char** argv) {
-  std::string reference, outputFolder;
-  std::int32_t fill = 1;
-  int overwrite = 1;
-  for (int i = 0; i < argc; ++i) {
-    const char* arg = argv[i];
-    if (IsHelp(arg)) return CompressUsage(stdout);
-    if (std::strcmp(arg, "-o") == 0 && i + 1 < argc) {
-      outputFolder = argv[++i];
-    } else if (std::strcmp(arg, "--fill") == 0 && i + 1 < argc &&
-               (std::strcmp(argv[i + 1], "on") == 0 || std::strcmp(argv[i + 1], "off") == 0)) {
-      fill = std::strcmp(argv[++i], "on") == 0 ? 1 : 0;
-    } else if (std::strcmp(arg, "--skip-existing") == 0) {
-      overwrite = 0;
-    } else if (arg[0] != '-' && reference.empty()) {
-      reference = arg;
-    } else {
-      std::fprintf(stderr, "srtm compress: unexpected argument '%s'\n", arg);
-      return CompressUsage(stderr);
-    }
-  }
-  if (reference.empty() || outputFolder.empty()) return CompressUsage(stderr);
-
-  const std::string referencePath = platform::FromUserPath(reference);
-  const std::string outputPath = platform::FromUserPath(outputFolder);
-  std::uint64_t size = 0;
-  if (!platform::GetFileSize(referencePath.c_str(), &size)) {
-    std::fprintf(stderr, "srtm compress: %s does not exist\n", reference.c_str());
-    return kExitInput;
-  }
-  if (ClassifyHgtFile(referencePath) == kNotTile) {
-    std::fprintf(stderr, "srtm compress: %s is not an SRTM tile (name NsddEwddd.hgt, %llu or %llu bytes)\n",
-                 reference.c_str(), static_cast<unsigned long long>(kSrtm1FileSize),
-                 static_cast<unsigned long long>(kSrtm3FileSize));
-    return kExitInput;
-  }
-  std::vector<platform::DirEntry> probe;
-  if (!platform::FindFiles(outputPath.c_str(), "*", &probe)) {
-    std::fprintf(stderr, "srtm compress: the output folder %s does not exist\n", outputFolder.c_str());
-    return kExitOutput;
-  }
-
-  g_pluginSettings.fillVoids = fill;
-  MessageBoxesToStderr boxes;
-  std::vector<std::string> written;
-  std::int32_t result;
-  bool stopped;
-  {
-    TerminalProgress progress;
-    result = BatchCompressor::CompressFolder(referencePath, outputPath, &written, overwrite);
-    stopped = progress.cancelRequested != 0;
-  }
-  std::printf("result %d\n", result);
-  for (const std::string& path : written) std::printf("%s\n", platform::ToNativePath(path).c_str());
-  if (stopped) return kExitInterrupted;
-  return result == -1 ? kExitOk : kExitFailed;
+int DecodeUsage(FILE* out) {
+  std::fprintf(out,
+               "usage: srtm decode FILE.xem -o OUT.hgt\n"
+               "       srtm decode FILE.xem -o OUT.raw\n"
+               "  OUT.hgt: writes the tile FILE.xem was compressed from as an .hgt file that any\n"
+               "  GIS opens (1201 or 3601 samples a side, big-endian). The northern row and the\n"
+               "  eastern column, which an XEM file does not store, come from the XEM files of\n"
+               "  the neighbouring tiles in the same folder when they are there, else the\n"
+               "  nearest stored row or column is repeated; the output says which. A file\n"
+               "  compressed with the fill off gives back its tile byte for byte.\n"
+               "  Any other name: the stored grid as it is, gridWidth x gridHeight little-endian\n"
+               "  signed 16-bit samples, row 0 south, each row west to east.\n"
+               "  No partial file is left on failure. Exit code 0, %d for a missing or damaged\n"
+               "  file, %d when the output cannot be written.\n",
+               kExitInput, kExitOutput);
+  return out == stdout ? kExitOk : kExitUsage;
 }
+
+// True when `path` ends in `extension` (letter case ignored).
+bool HasExtension(const std::string& path, const char* extension) {
+  const std::size_t n = std::strlen(extension);
+  if (path.size() < n) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    char c = path[path.size() - n + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != extension[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 int Info(int argc, char** argv) {
   if (argc >= 1 && IsHelp(argv[0])) {
@@ -281,31 +164,40 @@ int Info(int argc, char** argv) {
 int Decode(int argc, char** argv) {
   std::string input, output;
   for (int i = 0; i < argc; ++i) {
-    if (IsHelp(argv[i])) {
-      std::printf("usage: srtm decode FILE.xem -o OUT.raw\n"
-                  "  Writes the stored grid of FILE.xem to OUT.raw: gridWidth x gridHeight\n"
-                  "  little-endian signed 16-bit samples, row 0 south, each row west to east.\n"
-                  "  Exit code 0, %d for a missing or damaged file, %d when OUT.raw cannot be written.\n",
-                  kExitInput, kExitOutput);
-      return kExitOk;
-    }
+    if (IsHelp(argv[i])) return DecodeUsage(stdout);
     if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) {
       output = argv[++i];
-    } else if (input.empty() && argv[i][0] != '-') {
+    } else if (input.empty() && !LooksLikeOption(argv[i])) {
       input = argv[i];
     } else {
-      input.clear();
-      break;
+      std::fprintf(stderr, "srtm decode: unexpected argument '%s'\n", argv[i]);
+      return DecodeUsage(stderr);
     }
   }
-  if (input.empty() || output.empty()) {
-    std::fprintf(stderr, "usage: srtm decode FILE.xem -o OUT.raw\n");
-    return kExitUsage;
+  if (input.empty() || output.empty()) return DecodeUsage(stderr);
+  const std::string inputPath = platform::FromUserPath(input);
+  const std::string outputPath = platform::FromUserPath(output);
+
+  if (HasExtension(output, ".hgt")) {
+    ExportedEdges edges;
+    const Status status = ExportHgt(inputPath, outputPath, &edges);
+    if (!status.ok()) {
+      std::fprintf(stderr, "srtm decode: %s: %s\n", status.code() == Status::kIoError ? output.c_str() : input.c_str(),
+                   status.ToString().c_str());
+      return status.code() == Status::kIoError ? kExitOutput : kExitInput;
+    }
+    std::string name;
+    SplitPath(FormatTilePath("", edges.lat, edges.lon), nullptr, &name);
+    std::printf("tile %s, %d x %d samples written to %s\n", name.c_str(), edges.side, edges.side, output.c_str());
+    std::printf("northern row: %s\neastern column: %s\nnorth-east corner: %s\n", edges.north.c_str(),
+                edges.east.c_str(), edges.corner.c_str());
+    return kExitOk;
   }
+
   XemReader reader;
   std::vector<std::int16_t> grid;
-  if (!ReadGrid("decode", platform::FromUserPath(input), &reader, &grid)) return kExitInput;
-  if (!WriteGrid(platform::FromUserPath(output), grid, static_cast<std::size_t>(reader.header().gridWidth))) {
+  if (!ReadGrid("decode", inputPath, &reader, &grid)) return kExitInput;
+  if (!WriteGrid(outputPath, grid, static_cast<std::size_t>(reader.header().gridWidth))) {
     std::fprintf(stderr, "srtm decode: %s cannot be written\n", output.c_str());
     return kExitOutput;
   }

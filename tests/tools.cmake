@@ -1,0 +1,25 @@
+# The srtm tool: parallel compression, parts of an archive, Ctrl-C, decoding to .hgt and
+# relief pictures, in-process; then the built tool on the real tile.
+add_library(tools_test_support STATIC tools/tools_test_support.cpp)
+srtm_target_defaults(tools_test_support)
+target_link_libraries(tools_test_support PUBLIC srtm_test_support srtm_hgt)
+
+srtm_test(tools_test
+  SOURCES tools/parallel_compress_test.cpp tools/compress_command_test.cpp tools/decode_hgt_test.cpp
+          tools/render_test.cpp
+  LIBS tools_test_support xem_test_support srtm_tool)
+
+set(tools_dir ${CMAKE_CURRENT_BINARY_DIR}/tools_cli)
+add_test(NAME tools_cli_setup COMMAND ${CMAKE_COMMAND} -E make_directory ${tools_dir}/out)
+add_test(NAME tools_cli_compress
+         COMMAND srtm compress ${PROJECT_SOURCE_DIR}/tests/data -o ${tools_dir}/out --jobs 2 --fill off)
+add_test(NAME tools_cli_decode COMMAND srtm decode ${tools_dir}/out/N57E011.xem -o ${tools_dir}/N57E011.hgt)
+add_test(NAME tools_cli_render
+         COMMAND srtm render ${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt -o ${tools_dir}/relief.png --level 13)
+set_tests_properties(tools_cli_setup PROPERTIES FIXTURES_SETUP tools_dir)
+set_tests_properties(tools_cli_compress PROPERTIES FIXTURES_REQUIRED tools_dir FIXTURES_SETUP tools_xem
+                     PASS_REGULAR_EXPRESSION "result -1")
+set_tests_properties(tools_cli_decode PROPERTIES FIXTURES_REQUIRED tools_xem
+                     PASS_REGULAR_EXPRESSION "tile N57E011.hgt, 1201 x 1201 samples.*eastern column: repeated")
+set_tests_properties(tools_cli_render PROPERTIES FIXTURES_REQUIRED tools_dir
+                     PASS_REGULAR_EXPRESSION "1201 x 1201 pixels from 1201 x 1201 samples")

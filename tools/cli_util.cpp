@@ -1,0 +1,91 @@
+#include "tools/cli_util.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "platform/platform.h"
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <iconv.h>
+#include <unistd.h>
+#endif
+
+namespace srtm::cli {
+namespace {
+
+thread_local std::string t_subject;
+std::mutex g_stderrMutex;
+
+int PrintMessageBox(const platform::MessageBoxRecord& shown, void*) {
+  const std::string text = ToTerminal(shown.text);
+  std::lock_guard<std::mutex> lock(g_stderrMutex);
+  if (t_subject.empty()) {
+    std::fprintf(stderr, "srtm: %s\n", text.c_str());
+  } else {
+    std::fprintf(stderr, "srtm: %s: %s\n", t_subject.c_str(), text.c_str());
+  }
+  return platform::kIdOk;
+}
+
+}  // namespace
+
+bool IsHelp(const char* arg) { return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0; }
+
+bool ParseInt32(const char* text, std::int32_t* out) {
+  if (!*text) return false;
+  errno = 0;
+  char* end = nullptr;
+  const long long value = std::strtoll(text, &end, 10);
+  if (errno != 0 || *end != '\0' || value < INT32_MIN || value > INT32_MAX) return false;
+  *out = static_cast<std::int32_t>(value);
+  return true;
+}
+
+bool ParseSwitch(const char* text, std::int32_t* out) {
+  const bool on = std::strcmp(text, "on") == 0;
+  if (!on && std::strcmp(text, "off") != 0) return false;
+  *out = on ? 1 : 0;
+  return true;
+}
+
+bool LooksLikeOption(const char* arg) {
+  return arg[0] == '-' && arg[1] != '\0' && !(arg[1] >= '0' && arg[1] <= '9');
+}
+
+std::string ToTerminal(const std::string& cp932) {
+#if defined(_WIN32)
+  return cp932;
+#else
+  iconv_t cd = iconv_open("UTF-8", "CP932");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return cp932;
+  std::string out(cp932.size() * 3 + 4, '\0');
+  char* in = const_cast<char*>(cp932.data());
+  std::size_t inLeft = cp932.size();
+  char* outPtr = &out[0];
+  std::size_t outLeft = out.size();
+  const bool ok = iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+  iconv_close(cd);
+  if (!ok) return cp932;
+  out.resize(out.size() - outLeft);
+  return out;
+#endif
+}
+
+bool IsTerminal(FILE* stream) {
+#if defined(_WIN32)
+  return _isatty(_fileno(stream)) != 0;
+#else
+  return ::isatty(::fileno(stream)) != 0;
+#endif
+}
+
+MessageBoxesToStderr::MessageBoxesToStderr() { platform::SetMessageBoxResponder(PrintMessageBox, nullptr); }
+MessageBoxesToStderr::~MessageBoxesToStderr() { platform::SetMessageBoxResponder(nullptr, nullptr); }
+void MessageBoxesToStderr::SetSubject(const std::string& subject) { t_subject = subject; }
+
+}  // namespace srtm::cli
