@@ -5,6 +5,7 @@
 //   qlphost [--plugin PATH] block TILE.hgt BLOCK_NUMBER -o OUT.raw
 //   qlphost [--plugin PATH] run SCRIPT [--open TILE.hgt]... [--path NAME=PATH]...
 //                                       [--pictures FOLDER]
+//   qlphost [--plugin PATH] demo TILE.hgt --out FOLDER [--level N] [--region S,W,N,E]
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "testhost/demo.h"
 #include "testhost/host.h"
 #include "testhost/maps.h"
 #include "testhost/script.h"
@@ -48,7 +50,9 @@ int Usage() {
                "         (testhost/script.h); prints each step done and every error.\n"
                "         --path NAME=PATH: $NAME in the script stands for PATH as the plug-in\n"
                "         writes it (a DOS-style path). --pictures: the folder where the\n"
-               "         script's `shot` steps save their pictures (made when missing)\n");
+               "         script's `shot` steps save their pictures (made when missing)\n"
+               "  demo   the plug-in's four things on one tile, with pictures and a summary\n"
+               "         (see qlphost demo --help)\n");
   return 2;
 }
 
@@ -281,5 +285,6 @@ int main(int argc, char** argv) {
   if (command == "info") return Info(plugin);
   if (command == "block") return Block(plugin, argc - i - 1, argv + i + 1);
   if (command == "run") return RunScript(plugin, argc - i - 1, argv + i + 1);
+  if (command == "demo") return srtm::demo::Run(plugin, argc - i - 1, argv + i + 1);
   return Usage();
 }

@@ -23,3 +23,11 @@ set_tests_properties(tools_cli_decode PROPERTIES FIXTURES_REQUIRED tools_xem
                      PASS_REGULAR_EXPRESSION "tile N57E011.hgt, 1201 x 1201 samples.*eastern column: repeated")
 set_tests_properties(tools_cli_render PROPERTIES FIXTURES_REQUIRED tools_dir
                      PASS_REGULAR_EXPRESSION "1201 x 1201 pixels from 1201 x 1201 samples")
+
+# The demo end to end: the scripted user at the stand-in host, pictures of the served and
+# the decoded maps, the sea line moved, and the XEM map equal to the served one.
+add_test(NAME tools_demo
+         COMMAND qlphost demo ${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt --out ${tools_dir}/demo --level 25)
+set_tests_properties(tools_demo PROPERTIES
+  PASS_REGULAR_EXPRESSION "113,596 samples went under water.*equal to the served map at 99.96%.*demo finished\n"
+  FAIL_REGULAR_EXPRESSION "WITH ERRORS")

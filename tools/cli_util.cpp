@@ -10,6 +10,7 @@
 
 #if defined(_WIN32)
 #include <io.h>
+#include <windows.h>
 #else
 #include <iconv.h>
 #include <unistd.h>
@@ -59,7 +60,15 @@ bool LooksLikeOption(const char* arg) {
 
 std::string ToTerminal(const std::string& cp932) {
 #if defined(_WIN32)
-  return cp932;
+  // A console set to UTF-8 gets UTF-8; any other console, and a pipe, the ANSI code page.
+  if (GetConsoleOutputCP() != CP_UTF8 || cp932.empty()) return cp932;
+  const int wide = MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(wide), L'\0');
+  MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), &w[0], wide);
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, &out[0], bytes, nullptr, nullptr);
+  return out;
 #else
   iconv_t cd = iconv_open("UTF-8", "CP932");
   if (cd == reinterpret_cast<iconv_t>(-1)) return cp932;

@@ -16,8 +16,9 @@ bool ParseSwitch(const char* text, std::int32_t* out);
 // An option that is not a number: "-o", "--fill" (a lone "-" or "-5" is a value).
 bool LooksLikeOption(const char* arg);
 
-// Code-page-932 text as the terminal shows it: natively converted to UTF-8 (iconv), or
-// unchanged in the Windows world, whose console uses code page 932 itself.
+// Code-page-932 text as the terminal shows it: natively converted to UTF-8 (iconv); in
+// the Windows world unchanged (its consoles and pipes use code page 932), unless the
+// console was set to UTF-8.
 std::string ToTerminal(const std::string& cp932);
 
 // True when `stream` is a terminal (progress bars redraw in place only there).

@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "hgt/paths.h"
-#include "xem/xem_format.h"
 
 namespace srtm::cli {
 namespace {
@@ -106,6 +105,17 @@ bool ServedRelief(const ServedMap& map, const Lattice& lattice, bool seaOn, Reli
     }
   }
   return true;
+}
+
+XemMap XemMapOf(const XemHeader& header) {
+  XemMap map;
+  map.lat = static_cast<int>(std::lround(header.southEdge / 360000.0));
+  map.lon = static_cast<int>(std::lround(header.westEdge / 360000.0));
+  map.gridWidth = header.gridWidth;
+  map.gridHeight = header.gridHeight;
+  map.blockWidth = header.blockWidth;
+  map.blockHeight = header.blockHeight;
+  return map;
 }
 
 bool XemRelief(const XemMap& map, const Lattice& lattice, ReliefGrid* grid, std::string* error) {

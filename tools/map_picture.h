@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tools/relief.h"
+#include "xem/xem_format.h"
 
 namespace srtm::cli {
 
@@ -59,6 +60,9 @@ struct XemMap {
   int gridWidth = 0, gridHeight = 0, blockWidth = 0, blockHeight = 0;
   std::function<bool(int column, int row, std::vector<std::uint16_t>* samples, std::string* error)> readBlock;
 };
+
+// The geometry of an XEM file from its header (readBlock left for the caller to set).
+XemMap XemMapOf(const XemHeader& header);
 
 // The XEM samples on `lattice` (at the grid's own spacing) as relief; samples outside
 // the grid are missing.

@@ -111,13 +111,7 @@ int XemGrid(const std::string& input, const std::string& path, const RenderOptio
     return kExitInput;
   }
   const XemHeader& h = reader.header();
-  XemMap map;
-  map.lat = static_cast<int>(std::lround(h.southEdge / 360000.0));
-  map.lon = static_cast<int>(std::lround(h.westEdge / 360000.0));
-  map.gridWidth = h.gridWidth;
-  map.gridHeight = h.gridHeight;
-  map.blockWidth = h.blockWidth;
-  map.blockHeight = h.blockHeight;
+  XemMap map = XemMapOf(h);
   const bool seaApplies = (h.flags & kXemFlagSeaLevel) != 0;
   const std::int32_t threshold = options.settings.seaOn ? options.settings.seaLevel : -32768;
   std::vector<std::int16_t> decoded;
