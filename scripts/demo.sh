@@ -7,9 +7,10 @@
 #   2. the sea level changed in the settings dialog, and the picture drawn again;
 #   3. the folder compressed with the wizard, its progress bar drawn in the terminal;
 #   4. the XEM file registered by the wizard's Finish and drawn as the host decodes it.
-# First in the 32-bit Windows world under Wine (the plug-in's real dialogs), then in the
-# native world, which ends with the summary. Pictures: out/demo/ and out/demo/wine/.
-#   bash scripts/demo.sh            (SRTM_DEMO_WINE=0 skips the Wine world)
+# In the native world, which ends with the summary; before it, where the 32-bit Windows
+# world is set up (built once by scripts/test.sh), the same under Wine with the plug-in's
+# real dialogs. Pictures: out/demo/ (and out/demo/wine/, the same pixels).
+#   bash scripts/demo.sh     (SRTM_DEMO_WINE=1 builds and runs the Wine world too, 0 never)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -21,15 +22,16 @@ out=$root/out/demo
 mkdir -p "$out"
 start=$(date +%s.%N)
 
-echo "== building the plug-in, the stand-in host and the tool (native and 32-bit Windows)"
+wine_world=${SRTM_DEMO_WINE:-}
+[ -z "$wine_world" ] && { [ -f build/win32/CMakeCache.txt ] && wine_world=1 || wine_world=0; }
+command -v wine >/dev/null && command -v i686-w64-mingw32-g++-posix >/dev/null || wine_world=0
+
+echo "== building the plug-in, the stand-in host and the tool"
 cmake --preset native >/dev/null
 cmake --build build/native -j"$jobs" --target srtm_plugin qlphost srtm >/dev/null
-wine_world=${SRTM_DEMO_WINE:-1}
-if [ "$wine_world" = 1 ] && command -v wine >/dev/null && command -v i686-w64-mingw32-g++-posix >/dev/null; then
+if [ "$wine_world" = 1 ]; then
   cmake --preset win32 >/dev/null
   cmake --build build/win32 -j"$jobs" --target srtm_plugin qlphost srtm >/dev/null
-else
-  wine_world=0
 fi
 
 if [ "$wine_world" = 1 ]; then
@@ -43,5 +45,5 @@ fi
 echo
 echo "== native world: qlphost loads build/native/bin/srtm.qlp"
 build/native/bin/qlphost demo "$tile" --out "$out"
-[ "$wine_world" = 1 ] && echo "               (the Wine run's pictures: $out/wine/)"
+if [ "$wine_world" = 1 ]; then echo "               (the Wine run's pictures, the same pixels: $out/wine/)"; fi
 awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "demo.sh        %.0f s with the builds\n", b - a }'
