@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# srtm.qlp side by side with GDAL on the same tiles, in one run, with the ratios:
+# conversion time and size against gdal_translate (DEFLATE, PREDICTOR=2, TILED), window
+# reads against GDAL reading the same 320 x 320 windows from a .hgt and from a VRT of the
+# tiles, and void filling against gdal_fillnodata (see compare.py). Not part of the tests.
+#   bench/compare.sh [BUILD_DIR] [RUNS]     (default build/native, 5)
+# Installs Debian's gdal-bin and its Python binding when missing, and builds what it runs.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/.." && pwd)
+build=${1:-$root/build/native}
+runs=${2:-5}
+
+if ! command -v gdal_translate >/dev/null || ! command -v gdalbuildvrt >/dev/null ||
+   ! /usr/bin/python3 -c "import osgeo.gdal, numpy" 2>/dev/null; then
+  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "compare: installing gdal-bin python3-gdal python3-numpy" >&2
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+    gdal-bin python3-gdal python3-numpy >/dev/null
+fi
+
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  (cd "$root" && cmake --preset native -B "$build" >/dev/null)
+fi
+cmake --build "$build" -j"$(nproc)" --target srtm hgt_bench xem_bench tools_bench >/dev/null
+build=$(cd "$build" && pwd)
+
+echo "srtm.qlp $(git -C "$root" describe --always --dirty 2>/dev/null || echo '?') against" \
+     "GDAL $(gdalinfo --version | cut -d, -f1 | cut -d' ' -f2), best of $runs runs, $(nproc) cores," \
+     "load $(cut -d' ' -f1-3 /proc/loadavg)"
+/usr/bin/python3 "$here/compare.py" "$build" "$runs"
