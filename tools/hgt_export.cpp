@@ -70,7 +70,8 @@ class BlockCache {
 
 }  // namespace
 
-Status ExportHgt(const std::string& xemPath, const std::string& hgtPath, ExportedEdges* edges) {
+Status ExportHgt(const std::string& xemPath, const std::string& hgtPath, ExportedEdges* edges, bool* writeFailed) {
+  *writeFailed = false;
   XemReader reader;
   Status status = reader.Open(xemPath);
   if (!status.ok()) return status;
@@ -129,6 +130,7 @@ Status ExportHgt(const std::string& xemPath, const std::string& hgtPath, Exporte
   if (!corner) tile[static_cast<std::size_t>(n)] = north ? tile[static_cast<std::size_t>(n - 1)] : tile[s + n];
 
   // Big-endian, a row at a time; a failed write leaves no file.
+  *writeFailed = true;
   auto file = platform::CreateOutputFile(hgtPath.c_str());
   if (!file) return Status::IoError("cannot create the file");
   std::vector<std::uint8_t> row(2 * s);
@@ -141,7 +143,10 @@ Status ExportHgt(const std::string& xemPath, const std::string& hgtPath, Exporte
     }
     ok = file->Write(row.data(), row.size());
   }
-  if (ok && file->Close()) return Status::Ok();
+  if (ok && file->Close()) {
+    *writeFailed = false;
+    return Status::Ok();
+  }
   file.reset();
   platform::RemoveFile(hgtPath.c_str());
   return Status::IoError("a write failed (the disk may be full)");

@@ -24,7 +24,8 @@ struct ExportedEdges {
 };
 
 // Writes the tile of the XEM file at `xemPath` to `hgtPath` (plug-in paths). Leaves no
-// file at `hgtPath` on failure.
-Status ExportHgt(const std::string& xemPath, const std::string& hgtPath, ExportedEdges* edges);
+// file at `hgtPath` on failure; `writeFailed` tells a failure of the output from one of
+// the input.
+Status ExportHgt(const std::string& xemPath, const std::string& hgtPath, ExportedEdges* edges, bool* writeFailed);
 
 }  // namespace srtm::cli

@@ -178,19 +178,30 @@ int Decode(int argc, char** argv) {
   const std::string inputPath = platform::FromUserPath(input);
   const std::string outputPath = platform::FromUserPath(output);
 
+  if (outputPath == inputPath) {
+    std::fprintf(stderr, "srtm decode: the output would replace the input %s\n", input.c_str());
+    return kExitUsage;
+  }
+
   if (HasExtension(output, ".hgt")) {
     ExportedEdges edges;
-    const Status status = ExportHgt(inputPath, outputPath, &edges);
+    bool writeFailed = false;
+    const Status status = ExportHgt(inputPath, outputPath, &edges, &writeFailed);
     if (!status.ok()) {
-      std::fprintf(stderr, "srtm decode: %s: %s\n", status.code() == Status::kIoError ? output.c_str() : input.c_str(),
+      std::fprintf(stderr, "srtm decode: %s: %s\n", writeFailed ? output.c_str() : input.c_str(),
                    status.ToString().c_str());
-      return status.code() == Status::kIoError ? kExitOutput : kExitInput;
+      return writeFailed ? kExitOutput : kExitInput;
     }
-    std::string name;
+    std::string name, written;
     SplitPath(FormatTilePath("", edges.lat, edges.lon), nullptr, &name);
+    SplitPath(outputPath, nullptr, &written);
     std::printf("tile %s, %d x %d samples written to %s\n", name.c_str(), edges.side, edges.side, output.c_str());
     std::printf("northern row: %s\neastern column: %s\nnorth-east corner: %s\n", edges.north.c_str(),
                 edges.east.c_str(), edges.corner.c_str());
+    int lat = 0, lon = 0;
+    if (!ParseTileName(written, &lat, &lon) || lat != edges.lat || lon != edges.lon) {
+      std::printf("note: GIS programs place an .hgt tile by its name; this one is %s\n", name.c_str());
+    }
     return kExitOk;
   }
 

@@ -48,7 +48,9 @@ TEST_F(DecodeHgtTest, AFileWrittenWithTheFillOffGivesBackItsTileByteForByte) {
   Compress({{10, 20}, {11, 20}, {10, 21}, {11, 21}});
   const std::string hgt = folder_.File("N10E020.hgt");
   cli::ExportedEdges edges;
-  ASSERT_TRUE(cli::ExportHgt(Xem(10, 20), hgt, &edges).ok());
+  bool writeFailed = true;
+  ASSERT_TRUE(cli::ExportHgt(Xem(10, 20), hgt, &edges, &writeFailed).ok());
+  EXPECT_FALSE(writeFailed);
   EXPECT_EQ(test::ReadBytes(hgt), test::GlobeTile(10, 20, true));
   EXPECT_EQ(edges.north, "N11E020.xem");
   EXPECT_EQ(edges.east, "N10E021.xem");
@@ -67,7 +69,8 @@ TEST_F(DecodeHgtTest, WithoutNeighboursTheNearestStoredRowAndColumnAreRepeated) 
   Compress({{10, 20}, {11, 20}});  // the northern neighbour only
   const std::string hgt = folder_.File("out.hgt");
   cli::ExportedEdges edges;
-  ASSERT_TRUE(cli::ExportHgt(Xem(10, 20), hgt, &edges).ok());
+  bool writeFailed = true;
+  ASSERT_TRUE(cli::ExportHgt(Xem(10, 20), hgt, &edges, &writeFailed).ok());
   const auto source = test::GlobeTile(10, 20, true);
   const auto back = test::ReadBytes(hgt);
   ASSERT_EQ(back.size(), source.size());
@@ -87,7 +90,8 @@ TEST_F(DecodeHgtTest, TheEasternNeighbourOfLongitude179IsAcrossTheDateLine) {
   Compress({{0, 179}, {0, -180}, {1, 179}, {1, -180}});
   const std::string hgt = folder_.File("N00E179.hgt");
   cli::ExportedEdges edges;
-  ASSERT_TRUE(cli::ExportHgt(Xem(0, 179), hgt, &edges).ok());
+  bool writeFailed = true;
+  ASSERT_TRUE(cli::ExportHgt(Xem(0, 179), hgt, &edges, &writeFailed).ok());
   EXPECT_EQ(edges.east, "N00W180.xem");
   EXPECT_EQ(test::ReadBytes(hgt), test::GlobeTile(0, 179, true));
 }
@@ -103,7 +107,8 @@ TEST_F(DecodeHgtTest, ADamagedOrWrongNeighbourIsNotUsed) {
 
   const std::string hgt = folder_.File("out.hgt");
   cli::ExportedEdges edges;
-  ASSERT_TRUE(cli::ExportHgt(Xem(10, 20), hgt, &edges).ok());
+  bool writeFailed = true;
+  ASSERT_TRUE(cli::ExportHgt(Xem(10, 20), hgt, &edges, &writeFailed).ok());
   EXPECT_NE(edges.north.find("not the neighbouring tile"), std::string::npos) << edges.north;
   EXPECT_NE(edges.east.find("repeated"), std::string::npos) << edges.east;
   const auto back = test::ReadBytes(hgt);
@@ -128,6 +133,7 @@ TEST_F(DecodeHgtTest, FailuresLeaveNoFileAndHaveTheirOwnExitCodes) {
                                         platform::ToNativePath(hgt)}),
             cli::kExitInput);
   EXPECT_EQ(test::RunTool(cli::Decode, {native, "-o"}), cli::kExitUsage);
+  EXPECT_EQ(test::RunTool(cli::Decode, {native, "-o", native}), cli::kExitUsage);
   EXPECT_EQ(test::RunTool(cli::Decode, {native, "-o", "a.hgt", "--bogus"}), cli::kExitUsage);
   EXPECT_FALSE(test::Exists(platform::FromUserPath("a.hgt")));
 }
