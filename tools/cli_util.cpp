@@ -13,6 +13,7 @@
 #include <windows.h>
 #else
 #include <iconv.h>
+#include <langinfo.h>
 #include <unistd.h>
 #endif
 
@@ -70,7 +71,11 @@ std::string ToTerminal(const std::string& cp932) {
   WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, &out[0], bytes, nullptr, nullptr);
   return out;
 #else
-  iconv_t cd = iconv_open("UTF-8", "CP932");
+  // The terminal's character set is the locale's (main() takes it from the environment);
+  // without one (the C locale says ASCII) UTF-8, what terminals use today.
+  std::string target = nl_langinfo(CODESET);
+  if (target == "ANSI_X3.4-1968" || target == "ASCII" || target.empty()) target = "UTF-8";
+  iconv_t cd = iconv_open(target.c_str(), "CP932");
   if (cd == reinterpret_cast<iconv_t>(-1)) return cp932;
   std::string out(cp932.size() * 3 + 4, '\0');
   char* in = const_cast<char*>(cp932.data());

@@ -16,7 +16,8 @@ bool ParseSwitch(const char* text, std::int32_t* out);
 // An option that is not a number: "-o", "--fill" (a lone "-" or "-5" is a value).
 bool LooksLikeOption(const char* arg);
 
-// Code-page-932 text as the terminal shows it: natively converted to UTF-8 (iconv); in
+// Code-page-932 text as the terminal shows it: natively converted to the character set
+// of the locale (UTF-8 when the locale names none); in
 // the Windows world unchanged (its consoles and pipes use code page 932), unless the
 // console was set to UTF-8.
 std::string ToTerminal(const std::string& cp932);

@@ -1,4 +1,5 @@
 // srtm: converts and checks SRTM tiles outside the host, with the plug-in's own code.
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 
@@ -31,6 +32,7 @@ int Usage(FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setlocale(LC_CTYPE, "");  // the terminal's character set, for the Japanese texts
   if (argc < 2) return Usage(stderr);
   if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) return Usage(stdout);
   for (const Command& c : kCommands) {
