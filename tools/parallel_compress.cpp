@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "hgt/paths.h"
@@ -181,9 +182,26 @@ CompressResult CompressTiles(const std::vector<TileJob>& tiles, const std::strin
     changed.notify_all();
   };
 
+  // A thread the system refuses leaves its share to the others; with none at all the
+  // work runs here, its progress told once at the end.
   std::vector<std::thread> threads;
   threads.reserve(converters.size());
-  for (auto& converter : converters) threads.emplace_back(work, converter.get());
+  for (auto& converter : converters) {
+    try {
+      threads.emplace_back(work, converter.get());
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+  if (threads.size() < converters.size()) {
+    std::lock_guard<std::mutex> lock(mutex);
+    running -= static_cast<int>(converters.size() - threads.size());
+    result.threads = std::max(1, static_cast<int>(threads.size()));
+  }
+  if (threads.empty()) {
+    running = 1;
+    work(converters.front().get());
+  }
 
   for (bool done = false; !done;) {
     {
