@@ -1,6 +1,7 @@
 // srtm compress: the tiles of a folder into XEM files, on several threads, with
 // progress on stderr; Ctrl-C stops as the wizard's Abort button does.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
@@ -20,14 +21,17 @@
 namespace srtm::cli {
 namespace {
 
-volatile std::sig_atomic_t g_interrupted = 0;
-extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+// Set by the signal handler, which may run on any thread: a lock-free atomic, not a
+// volatile flag, so that the thread polling it sees the store.
+std::atomic<int> g_interrupted{0};
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only touch lock-free atomics");
+extern "C" void OnInterrupt(int) { g_interrupted.store(1); }
 
 // Ctrl-C, and the termination signals a scheduler sends, ask for a stop while alive.
 class InterruptGuard {
  public:
   InterruptGuard() {
-    g_interrupted = 0;
+    g_interrupted.store(0);
     previousInt_ = std::signal(SIGINT, OnInterrupt);
     previousTerm_ = std::signal(SIGTERM, OnInterrupt);
 #if defined(SIGHUP)
@@ -233,7 +237,7 @@ int Compress(int argc, char** argv) {
   ProgressDisplay display(tiles, quiet);
   const CompressResult result = CompressTiles(tiles, outputPath, overwrite, jobs, [&](const CompressProgress& p) {
     display.Update(p);
-    return g_interrupted == 0;
+    return g_interrupted.load() == 0;
   });
   display.Finish();
   const double seconds = display.Seconds();
