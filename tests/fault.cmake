@@ -24,7 +24,7 @@ if(WIN32)
   # reads keeps the Win32 run near ten seconds.
   target_link_libraries(load_block_test PRIVATE psapi)
   add_test(NAME load_block_test COMMAND load_block_test 10000)
-elseif(CMAKE_CXX_FLAGS MATCHES "sanitize=address")
+elseif(SRTM_SANITIZE)
   # Five times slower under the sanitizers: a third of the reads.
   add_test(NAME load_block_test COMMAND load_block_test 30000)
 else()
@@ -39,7 +39,7 @@ if(NOT WIN32)
   target_link_libraries(plugin_life PRIVATE srtm_test_support PluginIf)
   add_dependencies(plugin_life srtm_plugin)
   find_program(SRTM_VALGRIND valgrind)
-  if(CMAKE_CXX_FLAGS MATCHES "sanitize=address")
+  if(SRTM_SANITIZE)
     add_test(NAME plugin_life_leak_check COMMAND plugin_life)
   elseif(SRTM_VALGRIND)
     add_test(NAME plugin_life_leak_check

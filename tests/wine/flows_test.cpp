@@ -40,9 +40,11 @@ class FlowsTest : public ::testing::Test {
     host::ClearCallLog();
   }
   void TearDown() override {
+    // As the host shuts down: its windows go first (a wizard left open with them), then
+    // the plug-in is released and unloaded.
+    host::ResetDesktop();
     plugin_.Release();
     plugin_.Unload();
-    host::ResetDesktop();
   }
 
   void Run(const std::string& script) {
