@@ -33,9 +33,9 @@ std::string Upper(std::string s) {
 class WorkerTarget : public ProgressTarget {
  public:
   WorkerTarget(std::atomic<std::int64_t>* blocks, const std::atomic<bool>* stop) : blocks_(blocks), stop_(stop) {
-    ActiveRunPage = this;
+    SetActiveRunPage(this);
   }
-  ~WorkerTarget() override { ActiveRunPage = nullptr; }
+  ~WorkerTarget() override { SetActiveRunPage(nullptr); }
   void SetMode(int, int) override {}
   void SetTexts(const char*, const char*) override {}
   void SetPercent(int) override {}

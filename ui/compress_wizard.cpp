@@ -266,7 +266,7 @@ void CompressWizard::RunBatch() {
   const char* reference = QLP_GetMapFile(QLP_GetActiveBaseMap());
   std::int32_t result = 0;
   batchRunning_ = true;
-  ActiveRunPage = runPage_.get();
+  SetActiveRunPage(runPage_.get());
   try {
     result = g_batch(reference ? reference : "", folderPage_->outputFolder, &finishPage_->xemFiles,
                      folderPage_->skipCompressed ? 0 : 1);
@@ -276,7 +276,7 @@ void CompressWizard::RunBatch() {
   } catch (...) {
     result = 0;
   }
-  ActiveRunPage = nullptr;
+  SetActiveRunPage(nullptr);
   batchRunning_ = false;
   runPage_->Show(false);
 

@@ -27,8 +27,10 @@ class ProgressTarget {
   int cancelRequested = 0;
 };
 
-// Null except while a batch started by the wizard runs (on this thread).
-extern thread_local ProgressTarget* ActiveRunPage;
+// This thread's target: null except while a batch started by the wizard runs.
+ProgressTarget* ActiveRunPage();
+// Installs this thread's target (null to remove it).
+void SetActiveRunPage(ProgressTarget* target);
 
 void ProgressBegin(const char* text, int allowCancel);
 void ProgressSetText(const char* text, const char* countText);

@@ -28,7 +28,7 @@ void UiTest::SetUp() {
 
 void UiTest::TearDown() {
   ui::SetCompressBatch(nullptr);
-  EXPECT_EQ(ActiveRunPage, nullptr);
+  EXPECT_EQ(ActiveRunPage(), nullptr);
   srtm::Release();
   platform::SetMessageBoxResponder(nullptr, nullptr);
   g_pluginSettings = PluginSettings();

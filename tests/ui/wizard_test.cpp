@@ -400,7 +400,7 @@ TEST_F(WizardTest, AWizardWhoseWindowWentDuringTheBatchIsNotDeletedUnderIt) {
   Run(ToRunPage() + "click 30705\n");
   ASSERT_NE(during, nullptr);
   EXPECT_EQ(Wizard(), during);
-  EXPECT_EQ(ActiveRunPage, nullptr);
+  EXPECT_EQ(ActiveRunPage(), nullptr);
   // The batch was asked to stop when the window went.
   EXPECT_TRUE(Wizard()->finishPage()->xemFiles.empty());
   std::int32_t enabled = 0;

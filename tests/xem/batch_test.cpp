@@ -133,7 +133,7 @@ TEST_F(BatchTest, UnreadableTileIsReportedAndTheBatchGoesOn) {
 }
 
 TEST(Progress, WithoutATargetNothingHappens) {
-  ASSERT_EQ(ActiveRunPage, nullptr);
+  ASSERT_EQ(ActiveRunPage(), nullptr);
   ProgressBegin("x", 1);
   ProgressSetText("x", "y");
   ProgressSetPercent(250);

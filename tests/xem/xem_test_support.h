@@ -28,8 +28,8 @@ void SetUpConverter(HgtToXemConverter& converter, int side);
 // at the `cancelAtPump`-th pump (0: never).
 class RecordingTarget : public ProgressTarget {
  public:
-  explicit RecordingTarget(int cancelAtPump = 0) : cancelAtPump_(cancelAtPump) { ActiveRunPage = this; }
-  ~RecordingTarget() override { ActiveRunPage = nullptr; }
+  explicit RecordingTarget(int cancelAtPump = 0) : cancelAtPump_(cancelAtPump) { SetActiveRunPage(this); }
+  ~RecordingTarget() override { SetActiveRunPage(nullptr); }
 
   void SetMode(int running, int allowCancel) override;
   void SetTexts(const char* text, const char* countText) override;
