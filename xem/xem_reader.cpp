@@ -37,7 +37,8 @@ Status DecodeEntry(platform::File& file, const XemHeader& h, const XemIndexEntry
 Status XemReader::Open(const std::string& path) {
   path_ = path;
   index_.clear();
-  slotOf_.clear();
+  slots_.clear();
+  open_ = false;
   header_ = XemHeader();
   if (!platform::GetFileSize(path.c_str(), &fileSize_)) return Status::NotFound(path + " does not exist");
   auto file = platform::OpenShared(path.c_str());
@@ -95,7 +96,7 @@ Status XemReader::Check(const std::uint8_t* indexBytes) {
   if (first > size) return Status::Corrupt("firstBlockOffset " + N(first) + " passes the end of the file");
 
   index_.resize(static_cast<std::size_t>(h.blockCount));
-  slotOf_.assign(static_cast<std::size_t>(h.blockColumns) * static_cast<std::size_t>(h.blockRows), -1);
+  slots_.reserve(index_.size());
   for (std::size_t i = 0; i < index_.size(); ++i) {
     XemIndexEntry& e = index_[i];
     e.DecodeFrom(indexBytes + kXemIndexEntryBytes * i);
@@ -107,21 +108,27 @@ Status XemReader::Check(const std::uint8_t* indexBytes) {
       return Status::Corrupt(where + ": " + N(e.length) + " bytes at offset " + N(e.offset) +
                              " lie outside the block data (" + N(first) + " to " + N(size) + ")");
     }
-    std::int32_t& slot = slotOf_[static_cast<std::size_t>(e.column) + static_cast<std::size_t>(e.row) *
-                                                                           static_cast<std::size_t>(h.blockColumns)];
-    if (slot >= 0) return Status::Corrupt(where + ": the block appears twice");
-    slot = static_cast<std::int32_t>(i);
+    slots_.emplace_back(e.column + std::int64_t{e.row} * h.blockColumns, static_cast<std::int32_t>(i));
   }
+  std::sort(slots_.begin(), slots_.end());
+  for (std::size_t k = 1; k < slots_.size(); ++k) {
+    if (slots_[k].first == slots_[k - 1].first) {
+      const XemIndexEntry& e = index_[static_cast<std::size_t>(slots_[k].second)];
+      return Status::Corrupt("index entry " + N(slots_[k].second) + ", " + BlockName(e.column, e.row) +
+                             ": the block appears twice");
+    }
+  }
+  open_ = true;
   return Status::Ok();
 }
 
 const XemIndexEntry* XemReader::FindBlock(std::int32_t column, std::int32_t row) const {
-  if (column < 0 || row < 0 || column >= header_.blockColumns || row >= header_.blockRows || slotOf_.empty()) {
+  if (!open_ || column < 0 || row < 0 || column >= header_.blockColumns || row >= header_.blockRows) {
     return nullptr;
   }
-  const std::int32_t slot = slotOf_[static_cast<std::size_t>(column) +
-                                    static_cast<std::size_t>(row) * static_cast<std::size_t>(header_.blockColumns)];
-  return slot < 0 ? nullptr : &index_[static_cast<std::size_t>(slot)];
+  const std::int64_t key = column + std::int64_t{row} * header_.blockColumns;
+  const auto it = std::lower_bound(slots_.begin(), slots_.end(), std::make_pair(key, std::int32_t{-1}));
+  return it == slots_.end() || it->first != key ? nullptr : &index_[static_cast<std::size_t>(it->second)];
 }
 
 Status XemReader::ReadBlock(std::int32_t column, std::int32_t row, std::vector<std::int16_t>* samples) const {
@@ -136,19 +143,25 @@ Status XemReader::ReadBlock(std::int32_t column, std::int32_t row, std::vector<s
 
 Status XemReader::ReadGrid(std::vector<std::int16_t>* grid) const {
   const XemHeader& h = header_;
-  if (slotOf_.empty()) return Status::InvalidArgument("no file is open");
+  if (!open_) return Status::InvalidArgument("no file is open");
+  const std::int32_t columns = (h.gridWidth + h.blockWidth - 1) / h.blockWidth;
+  const std::int32_t rows = (h.gridHeight + h.blockHeight - 1) / h.blockHeight;
+  // Every block is looked up before the grid is allocated, so a header that claims a
+  // large grid over a short index costs nothing.
+  for (std::int32_t r = 0; r < rows; ++r) {
+    for (std::int32_t c = 0; c < columns; ++c) {
+      if (!FindBlock(c, r)) return Status::Corrupt(BlockName(c, r) + " of the grid is not in the index");
+    }
+  }
   auto file = platform::OpenShared(path_.c_str());
   if (!file) return Status::IoError(path_ + " cannot be opened");
   const std::size_t width = static_cast<std::size_t>(h.gridWidth);
   grid->assign(width * static_cast<std::size_t>(h.gridHeight), 0);
   std::vector<std::int16_t> block(static_cast<std::size_t>(h.blockWidth) * static_cast<std::size_t>(h.blockHeight));
   std::vector<std::uint8_t> data;
-  const std::int32_t columns = (h.gridWidth + h.blockWidth - 1) / h.blockWidth;
-  const std::int32_t rows = (h.gridHeight + h.blockHeight - 1) / h.blockHeight;
   for (std::int32_t r = 0; r < rows; ++r) {
     for (std::int32_t c = 0; c < columns; ++c) {
       const XemIndexEntry* entry = FindBlock(c, r);
-      if (!entry) return Status::Corrupt(BlockName(c, r) + " of the grid is not in the index");
       Status s = DecodeEntry(*file, h, *entry, data, block.data());
       if (!s.ok()) return s;
       const std::int32_t x0 = c * h.blockWidth;

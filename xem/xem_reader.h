@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "xem/status.h"
@@ -47,7 +48,10 @@ class XemReader {
   XemHeader header_;
   std::uint8_t headerBytes_[kXemHeaderBytes] = {};
   std::vector<XemIndexEntry> index_;
-  std::vector<std::int32_t> slotOf_;  // index entry per block (column + row * blockColumns), -1 none
+  // (column + row * blockColumns, index entry) sorted by block: memory in proportion to
+  // the index the file holds, not to the block grid its header claims.
+  std::vector<std::pair<std::int64_t, std::int32_t>> slots_;
+  bool open_ = false;
 };
 
 }  // namespace srtm

@@ -1,6 +1,9 @@
 // The XEM file: header and index bytes at their offsets, the writer and its failures
 // (never a partial file), and the reader's checks on damaged files.
 #include <cstring>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <string>
 #include <vector>
 
@@ -313,6 +316,43 @@ TEST_F(XemFileTest, ReaderNamesEachDamage) {
   EXPECT_EQ(s.code(), Status::kCorrupt);
   EXPECT_NE(s.message().find("block (0, 0)"), std::string::npos) << s.ToString();
   EXPECT_EQ(reader_.Open(folder_.File("none.xem")).code(), Status::kNotFound);
+}
+
+// A header may claim a block grid or a sample grid far larger than the file's index:
+// the reader's memory follows the index, and a grid with blocks missing is refused
+// before it is allocated.
+TEST_F(XemFileTest, ClaimedSizesCostNothingUntilTheIndexBacksThem) {
+  XemFileWriter writer;
+  ASSERT_EQ(Write(writer, path_), 1);
+  Bytes b = test::ReadBytes(path_);
+  XemHeader h;
+  h.DecodeFrom(b.data());
+  h.blockColumns = 8000;
+  h.blockRows = 8000;
+  h.gridWidth = 8000;
+  h.gridHeight = 8000;
+  h.headerChecksum = h.ComputeChecksum();
+  h.EncodeTo(b.data());
+  PutInt32LE(&b[308 + 16 * 5], 7999);  // the last entry moves to the far corner
+  PutInt32LE(&b[308 + 16 * 5 + 4], 7999);
+#ifdef __GLIBC__
+  const std::size_t before = mallinfo2().uordblks + mallinfo2().hblkhd;
+#endif
+  ASSERT_TRUE(Reopen(b).ok());
+#ifdef __GLIBC__
+  EXPECT_LT(mallinfo2().uordblks + mallinfo2().hblkhd, before + (1u << 20));
+#endif
+  ASSERT_NE(reader_.FindBlock(7999, 7999), nullptr);
+  EXPECT_EQ(reader_.FindBlock(7998, 7999), nullptr);
+  EXPECT_EQ(reader_.FindBlock(2, 1), nullptr);
+  std::vector<std::int16_t> block;
+  ASSERT_TRUE(reader_.ReadBlock(7999, 7999, &block).ok());
+  EXPECT_EQ(block, BlockSamples(2, 1));
+  std::vector<std::int16_t> grid;
+  const Status s = reader_.ReadGrid(&grid);
+  EXPECT_EQ(s.code(), Status::kCorrupt);
+  EXPECT_NE(s.message().find("not in the index"), std::string::npos) << s.ToString();
+  EXPECT_TRUE(grid.empty());
 }
 
 TEST_F(XemFileTest, TruncatedOrFlippedFilesNeverCrash) {
