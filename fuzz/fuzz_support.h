@@ -39,6 +39,7 @@ class MemoryEnv : public platform::Env {
   std::unique_ptr<platform::File> OpenShared(const char* path) override;
   std::unique_ptr<platform::File> Create(const char* path) override;
   bool Delete(const char* path) override;
+  bool Rename(const char*, const char*) override { return false; }
   bool FindFiles(const char* folder, const char* pattern, std::vector<platform::DirEntry>* out) override;
   bool MayAllocate(std::size_t bytes) override;
   int ShowMessageBox(void* owner, const char* text, const char* caption, unsigned type) override;

@@ -68,6 +68,9 @@ class Env {
   // Creates or truncates a file for writing, without text translation, not shared.
   virtual std::unique_ptr<File> Create(const char* path);
   virtual bool Delete(const char* path);
+  // Gives the file `from` the name `to`, replacing a file there in one step: a reader
+  // of `to` sees the old file or the new one, never a mixture. false when it cannot.
+  virtual bool Rename(const char* from, const char* to);
   // Names in `folder` matching `pattern` ("*.hgt": '*' and '?', letter case ignored),
   // in the order the file system returns them. false when the folder cannot be read.
   virtual bool FindFiles(const char* folder, const char* pattern, std::vector<DirEntry>* out);
@@ -88,6 +91,7 @@ inline bool FileExists(const char* path) { return CurrentEnv()->FileExists(path)
 inline std::unique_ptr<File> OpenShared(const char* path) { return CurrentEnv()->OpenShared(path); }
 inline std::unique_ptr<File> CreateOutputFile(const char* path) { return CurrentEnv()->Create(path); }
 inline bool RemoveFile(const char* path) { return CurrentEnv()->Delete(path); }
+inline bool ReplaceFile(const char* from, const char* to) { return CurrentEnv()->Rename(from, to); }
 inline bool FindFiles(const char* folder, const char* pattern, std::vector<DirEntry>* out) {
   return CurrentEnv()->FindFiles(folder, pattern, out);
 }

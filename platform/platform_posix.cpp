@@ -132,6 +132,10 @@ std::unique_ptr<File> Env::Create(const char* path) {
 
 bool Env::Delete(const char* path) { return ::unlink(ToNativePath(path).c_str()) == 0; }
 
+bool Env::Rename(const char* from, const char* to) {
+  return std::rename(ToNativePath(from).c_str(), ToNativePath(to).c_str()) == 0;
+}
+
 bool Env::FindFiles(const char* folder, const char* pattern, std::vector<DirEntry>* out) {
   out->clear();
   std::string native = ToNativePath(folder);

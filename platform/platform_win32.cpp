@@ -108,6 +108,10 @@ std::unique_ptr<File> Env::Create(const char* path) {
 
 bool Env::Delete(const char* path) { return ::DeleteFileA(path) != FALSE; }
 
+bool Env::Rename(const char* from, const char* to) {
+  return ::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
 bool Env::FindFiles(const char* folder, const char* pattern, std::vector<DirEntry>* out) {
   out->clear();
   std::string query = folder;

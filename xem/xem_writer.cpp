@@ -11,6 +11,18 @@ constexpr std::size_t kIndexGrowth = 10;  // entries added at a time
 
 XemFileWriter::~XemFileWriter() { Abandon(); }
 
+std::string XemFileWriter::TemporaryPath(const std::string& path) {
+  std::string temporary = path;
+  const std::size_t n = temporary.size();
+  if (n >= 4 && temporary[n - 4] == '.' && (temporary[n - 3] | 0x20) == 'x' && (temporary[n - 2] | 0x20) == 'e' &&
+      (temporary[n - 1] | 0x20) == 'm') {
+    temporary[n - 1] = '~';
+  } else {
+    temporary += '~';
+  }
+  return temporary;
+}
+
 int XemFileWriter::Prepare(std::int32_t blockCount) {
   std::vector<XemIndexEntry>().swap(index_);
   header_ = XemHeader();
@@ -31,8 +43,12 @@ int XemFileWriter::StartFile(const std::string& path, const std::uint8_t* sectio
   }
   header_.firstBlockOffset = static_cast<std::int32_t>(first);
 
-  file_ = platform::CreateOutputFile(path.c_str());
-  if (!file_) return 0;
+  temporaryPath_ = TemporaryPath(path);
+  file_ = platform::CreateOutputFile(temporaryPath_.c_str());
+  if (!file_) {
+    temporaryPath_.clear();
+    return 0;
+  }
   path_ = path;
 
   std::uint8_t bytes[kXemHeaderBytes];
@@ -95,12 +111,14 @@ int XemFileWriter::Finish() {
   for (std::size_t i = 0; i < index_.size(); ++i) {
     index_[i].EncodeTo(bytes.data() + kXemHeaderBytes + kXemIndexEntryBytes * i);
   }
-  if (!file_->Seek(0) || !file_->Write(bytes.data(), bytes.size()) || !file_->Close()) {
+  if (!file_->Seek(0) || !file_->Write(bytes.data(), bytes.size()) || !file_->Close() ||
+      !platform::ReplaceFile(temporaryPath_.c_str(), path_.c_str())) {
     Fail();
     return 0;
   }
   file_.reset();
   path_.clear();
+  temporaryPath_.clear();
   return 1;
 }
 
@@ -110,8 +128,9 @@ void XemFileWriter::Abandon() {
 
 void XemFileWriter::Fail() {
   file_.reset();  // closes it
-  if (!path_.empty()) platform::RemoveFile(path_.c_str());
+  if (!temporaryPath_.empty()) platform::RemoveFile(temporaryPath_.c_str());
   path_.clear();
+  temporaryPath_.clear();
 }
 
 }  // namespace srtm

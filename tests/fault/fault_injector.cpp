@@ -66,7 +66,7 @@ FaultInjector::FaultInjector() : previous_(platform::SetEnv(this)) {}
 FaultInjector::~FaultInjector() { platform::SetEnv(previous_); }
 
 void FaultInjector::Heal() {
-  failWrite = failRead = failAllocation = failCreate = failClose = 0;
+  failWrite = failRead = failAllocation = failCreate = failClose = failRename = 0;
   diskSpace = -1;
   beforeOpen = nullptr;
   beforeCreate = nullptr;
@@ -85,6 +85,11 @@ std::unique_ptr<platform::File> FaultInjector::Create(const char* path) {
   auto file = previous_->Create(path);
   if (!file) return nullptr;
   return std::make_unique<WriteFile>(std::move(file), this);
+}
+
+bool FaultInjector::Rename(const char* from, const char* to) {
+  if (++renames == failRename) return false;
+  return previous_->Rename(from, to);
 }
 
 bool FaultInjector::MayAllocate(std::size_t bytes) {

@@ -28,6 +28,7 @@ class FaultInjector : public platform::Env {
   int allocations = 0;  // MayAllocate
   int creates = 0;
   int closes = 0;       // File::Close on files it created
+  int renames = 0;
   std::int64_t bytesWritten = 0;
 
   // The k-th request of a kind fails (0: none). A failed read delivers nothing.
@@ -36,6 +37,7 @@ class FaultInjector : public platform::Env {
   int failAllocation = 0;
   int failCreate = 0;
   int failClose = 0;
+  int failRename = 0;
   // Bytes that still fit on the disk (negative: unlimited). A write that does not fit
   // stores what fits and fails, as a full disk does.
   std::int64_t diskSpace = -1;
@@ -52,6 +54,7 @@ class FaultInjector : public platform::Env {
   bool GetFileSize(const char* path, std::uint64_t* size) override { return previous_->GetFileSize(path, size); }
   bool FileExists(const char* path) override { return previous_->FileExists(path); }
   bool Delete(const char* path) override { return previous_->Delete(path); }
+  bool Rename(const char* from, const char* to) override;
   bool FindFiles(const char* folder, const char* pattern, std::vector<platform::DirEntry>* out) override {
     return previous_->FindFiles(folder, pattern, out);
   }

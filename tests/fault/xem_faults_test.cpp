@@ -4,6 +4,7 @@
 // each case the batch's result is the documented one, the output folder holds only
 // complete XEM files (and the untouched files that were there before), the user sees
 // the documented message and nothing else, and the next batch works.
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -209,6 +210,63 @@ TEST_F(XemFaults, ExistingFilesNotToBeOverwrittenStayByteForByteWhateverFails) {
   EXPECT_EQ(Batch(0), 0);
   EXPECT_EQ(ExpectOnlyCompleteFiles(existing), 0);
   EXPECT_EQ(Messages(), kNoMessage);
+}
+
+// With overwriting on, a file already there is replaced only by a complete one: when
+// its conversion fails at any write, at the final rename or on a full disk, the old
+// file stays byte for byte, and no temporary file is left beside it.
+TEST_F(XemFaults, FilesToBeOverwrittenStayUntilTheirReplacementIsComplete) {
+  PutTiles(2);
+  const std::map<std::string, Bytes> old = {{"N57E011.xem", {'o', 'l', 'd'}}, {"N57E012.xem", Bytes(5000, 7)}};
+  const auto putOld = [&] {
+    ClearOutput();
+    for (const auto& file : old) ASSERT_TRUE(WriteBytes(out_ + "\\" + file.first, file.second));
+  };
+  // Each file is its old self or a complete listed conversion, and nothing else is there.
+  const auto expectOldOrComplete = [&](std::int32_t result) {
+    EXPECT_EQ(OutputFiles().size(), old.size());
+    int replaced = 0;
+    for (const auto& file : old) {
+      const std::string path = out_ + "\\" + file.first;
+      if (ReadBytes(path) == file.second) continue;
+      ++replaced;
+      EXPECT_NE(std::find(list.begin(), list.end(), path), list.end()) << file.first;
+      EXPECT_TRUE(HoldsItsTile(path, file.first));
+    }
+    EXPECT_EQ(static_cast<int>(list.size()), replaced);
+    EXPECT_EQ(result, replaced == 2 ? -1 : replaced);
+  };
+  FaultInjector env;
+  putOld();
+  ASSERT_EQ(Batch(1), -1);
+  expectOldOrComplete(-1);
+  const int writes = env.writes;
+  for (int k = 1; k <= writes; k += 5) {
+    SCOPED_TRACE("write " + std::to_string(k) + " of " + std::to_string(writes));
+    putOld();
+    env.Heal();
+    env.writes = 0;
+    env.failWrite = k;
+    expectOldOrComplete(Batch(1));
+  }
+  for (int k : {1, 2}) {
+    SCOPED_TRACE("rename " + std::to_string(k));
+    putOld();
+    env.Heal();
+    env.renames = 0;
+    env.failRename = k;
+    const std::int32_t result = Batch(1);
+    EXPECT_EQ(result, 1);
+    expectOldOrComplete(result);
+  }
+  putOld();
+  env.Heal();
+  env.diskSpace = 0;
+  const std::int32_t result = Batch(1);
+  EXPECT_EQ(result, 0);
+  expectOldOrComplete(result);
+  EXPECT_EQ(Messages(), kNoMessage);
+  ExpectNextBatchWorks(env);
 }
 
 // ---- Reading ----

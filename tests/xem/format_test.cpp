@@ -228,6 +228,36 @@ TEST_F(XemFileTest, EveryWriteFailureLeavesNoFile) {
   EXPECT_EQ(Write(writer, path_), 0);
 }
 
+TEST_F(XemFileTest, AFileThereIsReplacedOnlyByACompleteOne) {
+  EXPECT_EQ(XemFileWriter::TemporaryPath("C:\\out\\N57E011.xem"), "C:\\out\\N57E011.xe~");
+  EXPECT_EQ(XemFileWriter::TemporaryPath("a.XEM"), "a.XE~");
+  EXPECT_EQ(XemFileWriter::TemporaryPath("a.bin"), "a.bin~");
+  const std::string temporary = XemFileWriter::TemporaryPath(path_);
+  const Bytes old = {'o', 'l', 'd'};
+  for (int n = 1; n <= 9; ++n) {
+    SCOPED_TRACE("write " + std::to_string(n) + " fails");
+    test::WriteBytes(path_, old);
+    test::FaultEnv env;
+    env.failWriteNumber = n;
+    XemFileWriter writer;
+    EXPECT_EQ(Write(writer, path_), 0);
+    EXPECT_EQ(test::ReadBytes(path_), old);
+    EXPECT_FALSE(test::Exists(temporary));
+  }
+  XemFileWriter writer;
+  writer.Prepare(1);
+  ASSERT_EQ(writer.StartFile(path_, nullptr, nullptr, nullptr), 1);
+  EXPECT_TRUE(test::Exists(temporary));
+  EXPECT_EQ(test::ReadBytes(path_), old);  // still the old file while the new one is written
+  writer.Abandon();
+  EXPECT_EQ(test::ReadBytes(path_), old);
+  EXPECT_FALSE(test::Exists(temporary));
+  ASSERT_EQ(Write(writer, path_), 1);
+  EXPECT_NE(test::ReadBytes(path_), old);
+  EXPECT_FALSE(test::Exists(temporary));
+  EXPECT_TRUE(reader_.Open(path_).ok());
+}
+
 TEST_F(XemFileTest, BlocksMustMatchBlockCount) {
   const std::uint8_t block[2] = {1, 2};
   XemFileWriter writer;
