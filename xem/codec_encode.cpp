@@ -29,6 +29,9 @@ const DifferenceCoder kCoder;
 // The same for the small differences of ordinary terrain, looked up by d directly:
 // the field and its length, both 0 for d = 0.
 constexpr int kTableReach = 2047;  // |d| up to this
+constexpr int kGentle = 15;        // |d| up to this codes in at most 7 bits
+constexpr std::size_t kQuadFailureShare = 32;  // more than 1 failed try in this many samples: steep
+constexpr int kQuadRetryRows = 16;             // rows coded without the four-sample path after that
 struct SmallDifference {
   std::uint64_t top;       // the field in the top bits of a 64-bit word
   std::uint32_t length;    // its length in bits
@@ -72,11 +75,35 @@ class Encoder {
 
   // Codes `count` samples starting at `p`, `step` apart (1 or -1).
   void Samples(const std::int16_t* p, std::ptrdiff_t step, std::size_t count) {
+    // The four-sample path pays on gentle land. On steep land its test goes either way
+    // at random and costs more than it saves, so a row where it failed often is
+    // followed by rows without it, and it is tried again a few rows later.
+    if (quadOn_ || --rowsUntilRetry_ <= 0) {
+      quadOn_ = Row<true>(p, step, count);
+      if (!quadOn_) rowsUntilRetry_ = kQuadRetryRows;
+    } else {
+      Row<false>(p, step, count);
+    }
+  }
+
+  // Flushes the last run and pads; returns the end of the output, or null on overflow.
+  std::uint8_t* Close() {
+    FlushRun(writer_, run_);
+    std::uint8_t* end = writer_.Close();
+    return writer_.overflow ? nullptr : end;
+  }
+
+ private:
+  // Codes one row. With kQuad, answers false when the four-sample path failed too
+  // often and the rest of the row went without it.
+  template <bool kQuad>
+  bool Row(const std::int16_t* p, std::ptrdiff_t step, std::size_t count) {
+    std::size_t quadFailures = 0;
     // The branch-free path stores 8 bytes at every sample and advances only past the
     // whole ones, so it needs room for the row's worst case and a spare word.
     if (static_cast<std::size_t>(writer_.end - writer_.next) < (31 * count + 7) / 8 + 16) {
       General(p, step, count);
-      return;
+      return true;
     }
     writer_.FlushBytes();
     std::uint8_t* out = writer_.next;
@@ -88,6 +115,44 @@ class Encoder {
     for (std::size_t i = 0; i < count; ++i, p += step) {
       const std::int32_t v = *p;
       const std::int32_t d = v - prev;
+      if (kQuad && i + 3 < count) {
+        // Four gentle samples (|d| <= 15, at most 7 bits each) after a short run go out
+        // with one store: at most 7 pending + 22 gap + 4 x 7 = 57 bits.
+        const std::int32_t v2 = p[step];
+        const std::int32_t v3 = p[2 * step];
+        const std::int32_t v4 = p[3 * step];
+        const std::int32_t d2 = v2 - v;
+        const std::int32_t d3 = v3 - v2;
+        const std::int32_t d4 = v4 - v3;
+        if ((gap <= 2 * static_cast<std::uint32_t>(codec::kLongestInlineRun - 4)) &
+            (static_cast<std::uint32_t>(d + kGentle) <= 2 * kGentle) &
+            (static_cast<std::uint32_t>(d2 + kGentle) <= 2 * kGentle) &
+            (static_cast<std::uint32_t>(d3 + kGentle) <= 2 * kGentle) &
+            (static_cast<std::uint32_t>(d4 + kGentle) <= 2 * kGentle)) {
+          std::uint32_t at = bits;
+          const SmallDifference* const entries[4] = {&table[d], &table[d2], &table[d3], &table[d4]};
+          for (const SmallDifference* e : entries) {
+            at += gap & e->nonZero;
+            acc |= e->top >> at;
+            at += e->length;
+            gap = (gap + 2) & ~e->nonZero;
+          }
+          StoreBigEndian64(out, acc);
+          out += at >> 3;
+          acc <<= at & ~7u;
+          bits = at & 7;
+          prev = v4;
+          i += 3;
+          p += 3 * step;
+          continue;
+        }
+        if (++quadFailures * kQuadFailureShare > count) {
+          // Steep land: the rest of the row goes without the four-sample path.
+          Store(out, acc, bits, prev, gap / 2);
+          Row<false>(p, step, count - i);
+          return false;
+        }
+      }
       if (i + 1 < count) {
         // Two ordinary samples go out with one store when their bits fit the word.
         const std::int32_t v2 = p[step];
@@ -154,16 +219,9 @@ class Encoder {
     }
     const std::uint32_t run = gap / 2;
     Store(out, acc, bits, prev, run);
+    return true;
   }
 
-  // Flushes the last run and pads; returns the end of the output, or null on overflow.
-  std::uint8_t* Close() {
-    FlushRun(writer_, run_);
-    std::uint8_t* end = writer_.Close();
-    return writer_.overflow ? nullptr : end;
-  }
-
- private:
   // The writer keeps its pending bits in the low end of its word, the fast path at the top.
   static std::uint64_t TopAligned(std::uint64_t low, int bits) { return bits ? low << (64 - bits) : 0; }
   void Store(std::uint8_t* out, std::uint64_t top, std::uint32_t bits, std::int32_t prev, std::uint32_t run) {
@@ -226,6 +284,8 @@ class Encoder {
   BitWriter writer_;
   std::int32_t prev_;
   std::uint32_t run_ = 0;
+  bool quadOn_ = true;
+  int rowsUntilRetry_ = 0;
 };
 
 }  // namespace

@@ -291,6 +291,52 @@ TEST(CodecRoundTrip, SameBytesAsThePlainEncoding) {
     }
     ASSERT_EQ(Encode(block, width), ReferenceEncode(block, width)) << width << " x " << height;
   }
+  // Gentle stretches (steps up to +-16, zero runs up to 16) and steep ones, alternating
+  // within and between rows: the encoder changes its paths by the land it meets.
+  for (int trial = 0; trial < 30; ++trial) {
+    const int width = 4 + static_cast<int>(random() % 200);
+    std::vector<std::int16_t> block(static_cast<std::size_t>(width) * (40 + random() % 40));
+    std::int32_t h = 1000;
+    std::size_t stretch = 0;
+    bool steep = false;
+    for (std::size_t i = 0; i < block.size(); ++i) {
+      if (stretch-- == 0) {
+        stretch = random() % (3 * static_cast<std::size_t>(width));
+        steep = random() % 3 == 0;
+      }
+      if (steep) {
+        h += static_cast<std::int32_t>(random() % 201) - 100;
+      } else if (random() % 8 == 0) {
+        const std::size_t run = std::min<std::size_t>(block.size() - i, 9 + random() % 9);
+        for (std::size_t j = 0; j + 1 < run; ++j) block[i++] = static_cast<std::int16_t>(h);
+      } else {
+        h += static_cast<std::int32_t>(random() % 33) - 16;
+      }
+      h = std::max(-32768, std::min(32767, h));
+      block[i] = static_cast<std::int16_t>(h);
+    }
+    ASSERT_EQ(Encode(block, width), ReferenceEncode(block, width)) << "mixed land, width " << width;
+  }
+  // Zero runs of every inline length, each followed by four equal steps at the edges of
+  // the code lengths: the longest fields that may share one store with their run.
+  for (int step : {1, -1, 15, -15, 16, -16, 63, -64, 2047, -2048, 32767}) {
+    std::vector<std::int16_t> block;
+    std::int32_t h = 0;
+    for (int run = 0; run <= 17 * 8; ++run) {
+      // Up to 7 single steps before each run, so that it meets the encoder at every
+      // position of its groups and with every number of bits pending.
+      for (int i = 0; i < run % 8; ++i) block.push_back(static_cast<std::int16_t>(h += i % 2 ? 1 : -1));
+      for (int i = 0; i < run / 8; ++i) block.push_back(static_cast<std::int16_t>(h));
+      for (int i = 0; i < 4; ++i) {
+        h = h + step > 32767 || h + step < -32768 ? 0 : h + step;
+        block.push_back(static_cast<std::int16_t>(h));
+      }
+    }
+    block.resize(block.size() / 8 * 8);
+    ASSERT_EQ(Encode(block, 8), ReferenceEncode(block, 8)) << "step " << step;
+    ASSERT_EQ(Encode(block, static_cast<int>(block.size())), ReferenceEncode(block, static_cast<int>(block.size())))
+        << "step " << step << ", one row";
+  }
   // Runs around the escape and its 65535 limit, crossing rows.
   for (std::size_t run : {14u, 15u, 16u, 17u, 65534u, 65535u, 65536u, 70000u}) {
     std::vector<std::int16_t> block(120 * (run / 120 + 3), 9);
