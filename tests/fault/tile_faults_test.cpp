@@ -12,7 +12,7 @@
 #include "hgt/hgt_tile.h"
 #include "hgt/settings.h"
 #include "shell/map_source_hook.h"
-#include "tests/fault/fault_injector.h"
+#include "tests/support/fault_injector.h"
 #include "tests/hgt/hgt_test_util.h"
 #include "tests/support/test_support.h"
 #include "tests/xem/xem_test_support.h"

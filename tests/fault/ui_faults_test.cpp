@@ -8,7 +8,7 @@
 
 #include "res/resource.h"
 #include "res/srtm_texts.h"
-#include "tests/fault/fault_injector.h"
+#include "tests/support/fault_injector.h"
 #include "tests/support/test_support.h"
 #include "tests/ui/ui_fixture.h"
 #include "testhost/host.h"

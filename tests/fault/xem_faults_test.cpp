@@ -14,7 +14,7 @@
 #include "hgt/settings.h"
 #include "platform/platform.h"
 #include "res/srtm_texts.h"
-#include "tests/fault/fault_injector.h"
+#include "tests/support/fault_injector.h"
 #include "tests/support/test_support.h"
 #include "tests/xem/xem_test_support.h"
 #include "xem/batch.h"

@@ -6,8 +6,8 @@
 
 #include "gtest/gtest.h"
 #include "hgt/settings.h"
+#include "tests/support/fault_injector.h"
 #include "tests/support/test_support.h"
-#include "tests/xem/fault_env.h"
 #include "tests/xem/xem_test_support.h"
 #include "xem/batch.h"
 #include "xem/xem_reader.h"
@@ -116,7 +116,7 @@ TEST_F(BatchTest, ReferenceThatIsNotATileDoesNothing) {
 
 TEST_F(BatchTest, NoMemoryForTheTileBuffersGivesZero) {
   test::AnsweredMessageBoxes boxes;
-  test::FaultEnv env;
+  test::FaultInjector env;
   env.refuseAllocations = {2 * 1201 * 1201};
   EXPECT_EQ(Run(), 0);
   ASSERT_EQ(boxes.shown().size(), 1u);
@@ -125,7 +125,7 @@ TEST_F(BatchTest, NoMemoryForTheTileBuffersGivesZero) {
 
 TEST_F(BatchTest, UnreadableTileIsReportedAndTheBatchGoesOn) {
   test::AnsweredMessageBoxes boxes;
-  test::FaultEnv env;
+  test::FaultInjector env;
   env.shortReadBytes = 1;
   EXPECT_EQ(Run(), 0);  // every read comes up short
   EXPECT_EQ(boxes.shown().size(), 4u);

@@ -6,8 +6,8 @@
 
 #include "gtest/gtest.h"
 #include "hgt/settings.h"
+#include "tests/support/fault_injector.h"
 #include "tests/support/test_support.h"
-#include "tests/xem/fault_env.h"
 #include "tests/xem/xem_test_support.h"
 #include "xem/codec.h"
 #include "xem/converter.h"
@@ -185,7 +185,7 @@ TEST_F(ConvertTest, ShortTileIsAReadErrorWithNoFile) {
   test::AnsweredMessageBoxes boxes;
   ASSERT_EQ(converter_.AllocateBuffers(1201, 1201), 1);
   allocated_ = 1201;
-  test::FaultEnv env;
+  test::FaultInjector env;
   env.shortReadBytes = 2;  // the tile lost its last sample after it was classified
   EXPECT_EQ(Convert(real_, "N57E011.hgt", 1201), 0);
   EXPECT_FALSE(test::Exists(out_ + "\\N57E011.xem"));
@@ -211,13 +211,13 @@ TEST_F(ConvertTest, WriteAllocationAndFinishFailuresLeaveNoFile) {
   const Bytes previous = test::ReadBytes(output);
   ASSERT_TRUE(platform::RemoveFile(output.c_str()));
   for (int n : {1, 2, 3, 50, 102, 103}) {  // header, index, blocks, final header and index
-    test::FaultEnv env;
-    env.failWriteNumber = n;
+    test::FaultInjector env;
+    env.failWrite = n;
     EXPECT_EQ(Convert(real_, "N57E011.hgt", 1201), 0) << "write " << n;
     EXPECT_FALSE(test::Exists(output)) << "write " << n;
   }
   {
-    test::FaultEnv env;
+    test::FaultInjector env;
     env.failSeek = true;  // the final header and index cannot be written
     EXPECT_EQ(Convert(real_, "N57E011.hgt", 1201), 0);
     EXPECT_FALSE(test::Exists(output));
@@ -225,7 +225,7 @@ TEST_F(ConvertTest, WriteAllocationAndFinishFailuresLeaveNoFile) {
   // The block buffers fail: nothing is created, and a file to be overwritten survives.
   test::WriteBytes(output, previous);
   for (std::size_t size : {std::size_t{28800}, TileCodec::MaxCompressedBytes(14400)}) {
-    test::FaultEnv env;
+    test::FaultInjector env;
     env.refuseAllocations = {size};
     EXPECT_EQ(Convert(real_, "N57E011.hgt", 1201, 1), 0);
     EXPECT_EQ(test::ReadBytes(output), previous);
@@ -260,7 +260,7 @@ TEST_F(ConvertTest, ArgumentsThatAreNotWholeBlocksAreRefused) {
 
 TEST(ConvertBuffers, AllocationFailureIsReported) {
   test::AnsweredMessageBoxes boxes;
-  test::FaultEnv env;
+  test::FaultInjector env;
   env.refuseAllocations = {2 * 1201 * 1201};
   HgtToXemConverter converter;
   EXPECT_EQ(converter.AllocateBuffers(1201, 1201), 0);

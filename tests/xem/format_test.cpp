@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "tests/support/fault_injector.h"
 #include "tests/support/test_support.h"
-#include "tests/xem/fault_env.h"
 #include "xem/codec.h"
 #include "xem/xem_reader.h"
 #include "xem/xem_writer.h"
@@ -207,23 +207,23 @@ TEST_F(XemFileTest, EveryWriteFailureLeavesNoFile) {
   // Writes: header, index placeholder, six blocks, then the final header and index.
   for (int n = 1; n <= 9; ++n) {
     SCOPED_TRACE("write " + std::to_string(n) + " fails");
-    test::FaultEnv env;
-    env.failWriteNumber = n;
+    test::FaultInjector env;
+    env.failWrite = n;
     XemFileWriter writer;
     EXPECT_EQ(Write(writer, path_), 0);
     EXPECT_FALSE(test::Exists(path_));
     EXPECT_TRUE(writer.path().empty());
   }
   for (bool seek : {true, false}) {
-    test::FaultEnv env;
+    test::FaultInjector env;
     env.failSeek = seek;
-    env.failClose = !seek;
+    env.failClose = seek ? 0 : 1;
     XemFileWriter writer;
     EXPECT_EQ(Write(writer, path_), 0);
     EXPECT_FALSE(test::Exists(path_)) << (seek ? "seek" : "close") << " failed in Finish";
   }
-  test::FaultEnv env;
-  env.failCreate = true;
+  test::FaultInjector env;
+  env.failCreate = 1;
   XemFileWriter writer;
   EXPECT_EQ(Write(writer, path_), 0);
 }
@@ -237,8 +237,8 @@ TEST_F(XemFileTest, AFileThereIsReplacedOnlyByACompleteOne) {
   for (int n = 1; n <= 9; ++n) {
     SCOPED_TRACE("write " + std::to_string(n) + " fails");
     test::WriteBytes(path_, old);
-    test::FaultEnv env;
-    env.failWriteNumber = n;
+    test::FaultInjector env;
+    env.failWrite = n;
     XemFileWriter writer;
     EXPECT_EQ(Write(writer, path_), 0);
     EXPECT_EQ(test::ReadBytes(path_), old);

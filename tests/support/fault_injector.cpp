@@ -1,4 +1,4 @@
-#include "tests/fault/fault_injector.h"
+#include "tests/support/fault_injector.h"
 
 #include <algorithm>
 
@@ -9,7 +9,8 @@ class FaultInjector::ReadFile final : public platform::File {
   ReadFile(std::unique_ptr<platform::File> inner, FaultInjector* env) : inner_(std::move(inner)), env_(env) {}
   bool Read(void* buffer, std::size_t size, std::size_t* got) override {
     if (Fails(got)) return false;
-    return inner_->Read(buffer, size, got);
+    const std::size_t missing = env_->shortReadBytes;
+    return inner_->Read(buffer, size > missing ? size - missing : 0, got);
   }
   bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size, std::size_t* got) override {
     if (Fails(got)) return false;
@@ -46,7 +47,7 @@ class FaultInjector::WriteFile final : public platform::File {
     if (env_->diskSpace >= 0) env_->diskSpace -= static_cast<std::int64_t>(fits);
     return fits == size;
   }
-  bool Seek(std::uint64_t offset) override { return inner_->Seek(offset); }
+  bool Seek(std::uint64_t offset) override { return !env_->failSeek && inner_->Seek(offset); }
   std::uint64_t Tell() override { return inner_->Tell(); }
   bool Close() override {
     if (closed_) return true;
@@ -67,6 +68,9 @@ FaultInjector::~FaultInjector() { platform::SetEnv(previous_); }
 
 void FaultInjector::Heal() {
   failWrite = failRead = failAllocation = failCreate = failClose = failRename = 0;
+  failSeek = false;
+  refuseAllocations.clear();
+  shortReadBytes = 0;
   diskSpace = -1;
   beforeOpen = nullptr;
   beforeCreate = nullptr;
@@ -93,7 +97,7 @@ bool FaultInjector::Rename(const char* from, const char* to) {
 }
 
 bool FaultInjector::MayAllocate(std::size_t bytes) {
-  if (++allocations == failAllocation) return false;
+  if (++allocations == failAllocation || refuseAllocations.count(bytes) != 0) return false;
   return previous_->MayAllocate(bytes);
 }
 

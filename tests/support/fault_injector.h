@@ -1,6 +1,7 @@
 // An Env in front of the real one that counts what the plug-in asks of the system and
-// fails chosen requests: the k-th write, read, allocation, create or close, every write
-// once the disk is full, and actions run just before a file is opened or created (to
+// fails chosen requests: the k-th write, read, allocation, create, close or rename,
+// seeks, allocations of chosen sizes, reads that come up short, every write once the
+// disk is full, and actions run just before a file is opened or created (to
 // swap a tile, truncate it or take its folder away at that very moment). Installed for
 // its lifetime; everything not failed goes to the Env it replaced.
 #pragma once
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,9 @@ class FaultInjector : public platform::Env {
   int failCreate = 0;
   int failClose = 0;
   int failRename = 0;
+  bool failSeek = false;                    // every Seek on files it created
+  std::set<std::size_t> refuseAllocations;  // MayAllocate of these sizes answers false
+  std::size_t shortReadBytes = 0;           // File::Read stops this many bytes early
   // Bytes that still fit on the disk (negative: unlimited). A write that does not fit
   // stores what fits and fails, as a full disk does.
   std::int64_t diskSpace = -1;
