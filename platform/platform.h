@@ -54,6 +54,14 @@ enum : unsigned {
 };
 enum : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 
+// What a path names, symbolic links followed.
+enum class PathKind {
+  kMissing,  // nothing (or a link to nothing)
+  kRegular,  // a regular file
+  kFolder,
+  kOther,  // a device, a named pipe, a terminal
+};
+
 // The operating system as the plug-in sees it. Every member has a real implementation
 // in the platform's Env (DefaultEnv); test Envs override what they need and forward
 // the rest.
@@ -71,6 +79,16 @@ class Env {
   // Gives the file `from` the name `to`, replacing a file there in one step: a reader
   // of `to` sees the old file or the new one, never a mixture. false when it cannot.
   virtual bool Rename(const char* from, const char* to);
+  // What is at `path`, symbolic links followed.
+  virtual PathKind Inspect(const char* path);
+  // Where the symbolic link at `path` leads, through any chain of links (a link to
+  // nothing gives the name it points at); `path` itself when it is no link.
+  virtual std::string FollowLinks(const char* path);
+  // Creates a file that does not exist yet, for writing; null when the name is taken
+  // or the file cannot be created. Only a file made this way is ever the caller's to remove.
+  virtual std::unique_ptr<File> CreateNew(const char* path);
+  // The process's standard output, unbuffered; closing it leaves the stream open.
+  virtual std::unique_ptr<File> StandardOutput();
   // Names in `folder` matching `pattern` ("*.hgt": '*' and '?', letter case ignored),
   // in the order the file system returns them. false when the folder cannot be read.
   virtual bool FindFiles(const char* folder, const char* pattern, std::vector<DirEntry>* out);

@@ -16,7 +16,8 @@ namespace {
 
 class PosixFile final : public File {
  public:
-  explicit PosixFile(int fd) : fd_(fd) {}
+  // `owned` false: Close leaves the descriptor open (standard output).
+  explicit PosixFile(int fd, bool owned = true) : fd_(fd), owned_(owned) {}
   ~PosixFile() override { Close(); }
 
   bool Read(void* buffer, std::size_t size, std::size_t* got) override {
@@ -50,7 +51,7 @@ class PosixFile final : public File {
   }
   bool Close() override {
     if (fd_ < 0) return true;
-    int r = ::close(fd_);
+    const int r = owned_ ? ::close(fd_) : 0;
     fd_ = -1;
     return r == 0;
   }
@@ -74,7 +75,15 @@ class PosixFile final : public File {
   }
 
   int fd_;
+  bool owned_;
 };
+
+// The folder part of a native path ("." for a bare name).
+std::string NativeFolder(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
 
 }  // namespace
 
@@ -135,6 +144,36 @@ bool Env::Delete(const char* path) { return ::unlink(ToNativePath(path).c_str())
 bool Env::Rename(const char* from, const char* to) {
   return std::rename(ToNativePath(from).c_str(), ToNativePath(to).c_str()) == 0;
 }
+
+PathKind Env::Inspect(const char* path) {
+  struct stat st;
+  if (::stat(ToNativePath(path).c_str(), &st) != 0) return PathKind::kMissing;
+  if (S_ISREG(st.st_mode)) return PathKind::kRegular;
+  return S_ISDIR(st.st_mode) ? PathKind::kFolder : PathKind::kOther;
+}
+
+std::string Env::FollowLinks(const char* path) {
+  std::string native = ToNativePath(path);
+  // As the system does, give up on a loop after 40 links.
+  for (int links = 0; links < 40; ++links) {
+    struct stat st;
+    if (::lstat(native.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    std::string target(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(native.c_str(), &target[0], target.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) break;
+    target.resize(static_cast<std::size_t>(n));
+    native = target[0] == '/' ? target : NativeFolder(native) + "/" + target;
+  }
+  return native == ToNativePath(path) ? std::string(path) : FromUserPath(native);
+}
+
+std::unique_ptr<File> Env::CreateNew(const char* path) {
+  int fd = ::open(ToNativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  return std::make_unique<PosixFile>(fd);
+}
+
+std::unique_ptr<File> Env::StandardOutput() { return std::make_unique<PosixFile>(STDOUT_FILENO, false); }
 
 bool Env::FindFiles(const char* folder, const char* pattern, std::vector<DirEntry>* out) {
   out->clear();

@@ -9,7 +9,8 @@ namespace {
 
 class Win32File final : public File {
  public:
-  explicit Win32File(HANDLE handle) : handle_(handle) {}
+  // `owned` false: Close leaves the handle open (standard output).
+  explicit Win32File(HANDLE handle, bool owned = true) : handle_(handle), owned_(owned) {}
   ~Win32File() override { Close(); }
 
   bool Read(void* buffer, std::size_t size, std::size_t* got) override {
@@ -57,14 +58,21 @@ class Win32File final : public File {
   }
   bool Close() override {
     if (handle_ == INVALID_HANDLE_VALUE) return true;
-    BOOL ok = ::CloseHandle(handle_);
+    BOOL ok = owned_ ? ::CloseHandle(handle_) : TRUE;
     handle_ = INVALID_HANDLE_VALUE;
     return ok != FALSE;
   }
 
  private:
   HANDLE handle_;
+  bool owned_;
 };
+
+// A handle for asking what `path` is, without reading or writing it; links followed.
+HANDLE OpenForQuery(const char* path) {
+  return ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
 
 }  // namespace
 
@@ -110,6 +118,44 @@ bool Env::Delete(const char* path) { return ::DeleteFileA(path) != FALSE; }
 
 bool Env::Rename(const char* from, const char* to) {
   return ::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+PathKind Env::Inspect(const char* path) {
+  const DWORD attributes = ::GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return PathKind::kFolder;
+  // Devices (NUL, CON, pipes) may or may not have attributes: their handle tells.
+  HANDLE h = OpenForQuery(path);
+  if (h == INVALID_HANDLE_VALUE) return PathKind::kMissing;
+  const DWORD type = ::GetFileType(h);
+  ::CloseHandle(h);
+  return type == FILE_TYPE_DISK && attributes != INVALID_FILE_ATTRIBUTES ? PathKind::kRegular : PathKind::kOther;
+}
+
+std::string Env::FollowLinks(const char* path) {
+  const DWORD attributes = ::GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return path;
+  HANDLE h = OpenForQuery(path);
+  if (h == INVALID_HANDLE_VALUE) return path;
+  char final[kMaxPath + 8];
+  const DWORD n = ::GetFinalPathNameByHandleA(h, final, sizeof final, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  ::CloseHandle(h);
+  if (n == 0 || n >= sizeof final) return path;
+  std::string out(final, n);
+  if (out.compare(0, 8, "\\\\?\\UNC\\") == 0) return "\\" + out.substr(7);
+  if (out.compare(0, 4, "\\\\?\\") == 0) return out.substr(4);
+  return out;
+}
+
+std::unique_ptr<File> Env::CreateNew(const char* path) {
+  HANDLE h = ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<Win32File>(h);
+}
+
+std::unique_ptr<File> Env::StandardOutput() {
+  HANDLE h = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  if (h == INVALID_HANDLE_VALUE || h == nullptr) return nullptr;
+  return std::make_unique<Win32File>(h, false);
 }
 
 bool Env::FindFiles(const char* folder, const char* pattern, std::vector<DirEntry>* out) {

@@ -24,7 +24,11 @@ start=$(date +%s.%N)
 
 wine_world=${SRTM_DEMO_WINE:-}
 [ -z "$wine_world" ] && { [ -f build/win32/CMakeCache.txt ] && wine_world=1 || wine_world=0; }
-command -v wine >/dev/null && command -v i686-w64-mingw32-g++-posix >/dev/null || wine_world=0
+command -v i686-w64-mingw32-g++-posix >/dev/null || wine_world=0
+if [ "$wine_world" = 1 ] && ! bash scripts/wine-works.sh 2>/dev/null; then
+  echo "demo: the Wine world is left out: $(bash scripts/wine-works.sh 2>&1)"
+  wine_world=0
+fi
 
 echo "== building the plug-in, the stand-in host and the tool"
 cmake --preset native >/dev/null

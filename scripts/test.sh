@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine and runs every test: the native world, then the
-# 32-bit Windows world under Wine, then the native tests again under AddressSanitizer
+# 32-bit Windows world under Wine (built, and skipped with the reason on a machine that
+# runs no 32-bit programs), then the native tests again under AddressSanitizer
 # and UndefinedBehaviorSanitizer, then each fuzz target for a bounded time (a minute
 # each; SRTM_FUZZ_SECONDS changes it). Warnings are errors when CI=true.
 set -euo pipefail
@@ -22,7 +23,12 @@ echo "== win32 build (mingw-w64 i686)"
 cmake --preset win32 -DSRTM_WERROR=$werror >/dev/null
 cmake --build build/win32 -j"$jobs"
 echo "== win32 tests under Wine"
-scripts/with-wine.sh ctest --preset win32
+if bash scripts/wine-works.sh; then
+  scripts/with-wine.sh ctest --preset win32
+else
+  # The build above still checks that the Windows world compiles and links.
+  echo "SKIPPED: every win32 test; the 32-bit world was built but cannot run on this machine"
+fi
 
 echo "== sanitizer build (gcc, ASan and UBSan)"
 cmake --preset asan -DSRTM_WERROR=$werror >/dev/null

@@ -91,6 +91,20 @@ std::unique_ptr<platform::File> FaultInjector::Create(const char* path) {
   return std::make_unique<WriteFile>(std::move(file), this);
 }
 
+std::unique_ptr<platform::File> FaultInjector::CreateNew(const char* path) {
+  if (beforeCreate) beforeCreate(path);
+  if (++creates == failCreate) return nullptr;
+  auto file = previous_->CreateNew(path);
+  if (!file) return nullptr;
+  return std::make_unique<WriteFile>(std::move(file), this);
+}
+
+std::unique_ptr<platform::File> FaultInjector::StandardOutput() {
+  auto file = previous_->StandardOutput();
+  if (!file) return nullptr;
+  return std::make_unique<WriteFile>(std::move(file), this);
+}
+
 bool FaultInjector::Rename(const char* from, const char* to) {
   if (++renames == failRename) return false;
   return previous_->Rename(from, to);

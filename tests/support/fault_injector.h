@@ -55,11 +55,16 @@ class FaultInjector : public platform::Env {
 
   std::unique_ptr<platform::File> OpenShared(const char* path) override;
   std::unique_ptr<platform::File> Create(const char* path) override;
+  // Counted, failed and watched as Create is.
+  std::unique_ptr<platform::File> CreateNew(const char* path) override;
   bool MayAllocate(std::size_t bytes) override;
   bool GetFileSize(const char* path, std::uint64_t* size) override { return previous_->GetFileSize(path, size); }
   bool FileExists(const char* path) override { return previous_->FileExists(path); }
   bool Delete(const char* path) override { return previous_->Delete(path); }
   bool Rename(const char* from, const char* to) override;
+  platform::PathKind Inspect(const char* path) override { return previous_->Inspect(path); }
+  std::string FollowLinks(const char* path) override { return previous_->FollowLinks(path); }
+  std::unique_ptr<platform::File> StandardOutput() override;
   bool FindFiles(const char* folder, const char* pattern, std::vector<platform::DirEntry>* out) override {
     return previous_->FindFiles(folder, pattern, out);
   }
