@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "hgt/paths.h"
-#include "hgt/settings.h"
 #include "platform/platform.h"
 #include "tools/parallel_compress.h"
 
@@ -60,7 +59,6 @@ void BM_CompressSixteenTiles(benchmark::State& state) {
     state.SkipWithError("the real tile was not found");
     return;
   }
-  srtm::g_pluginSettings.fillVoids = 1;
   const int jobs = static_cast<int>(state.range(0));
   for (auto _ : state) {
     const auto result = srtm::cli::CompressTiles(tiles.list(), tiles.out(), 1, jobs,

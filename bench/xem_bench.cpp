@@ -22,7 +22,6 @@
 #include <string>
 #include <vector>
 
-#include "hgt/settings.h"
 #include "platform/platform.h"
 #include "xem/codec.h"
 #include "xem/converter.h"
@@ -121,8 +120,7 @@ Tiles* g_tiles = nullptr;
 void BM_ConvertTile(benchmark::State& state) {
   const int side = static_cast<int>(state.range(0));
   const fs::path tile = g_tiles->folder / (side == 3601 ? "srtm1" : "srtm3") / "N30E010.hgt";
-  srtm::g_pluginSettings.fillVoids = 1;
-  srtm::HgtToXemConverter converter;
+  srtm::HgtToXemConverter converter;  // the voids filled, as by default
   converter.AllocateBuffers(side, side);
   converter.publisherIdText = "ZOZORUDO";
   const double h = 0.5 / (side - 1);

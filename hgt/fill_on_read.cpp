@@ -2,9 +2,7 @@
 
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <emmintrin.h>  // SSE2, the floor of both worlds
 
 #include "hgt/paths.h"
 
@@ -22,7 +20,6 @@ inline int Interpolate(int k, int n, int left, int right) { return ((k + 1) * ri
 // One bit per void sample of a row. Most rows of most blocks have none, and voids are
 // rare within the others, so this is the only test every sample goes through.
 void MakeVoidMask(const std::int16_t* row, std::uint64_t* mask) {
-#if defined(__SSE2__)
   const __m128i voidLanes = _mm_set1_epi16(VOID_SAMPLE);
   for (int w = 0; w < kSide / 64; ++w) {
     std::uint64_t bits = 0;
@@ -36,13 +33,6 @@ void MakeVoidMask(const std::int16_t* row, std::uint64_t* mask) {
     }
     mask[w] = bits;
   }
-#else
-  for (int w = 0; w < kSide / 64; ++w) {
-    std::uint64_t bits = 0;
-    for (int k = 0; k < 64; ++k) bits |= static_cast<std::uint64_t>(row[64 * w + k] == VOID_SAMPLE) << k;
-    mask[w] = bits;
-  }
-#endif
 }
 
 inline int LowestBit(std::uint64_t word) { return __builtin_ctzll(word); }

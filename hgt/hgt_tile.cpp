@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <emmintrin.h>  // SSE2, the floor of both worlds
 
 #include "hgt/paths.h"
 #include "hgt/settings.h"
@@ -51,16 +49,20 @@ Segment NextSegment(std::int64_t first, int out, std::int64_t extent, int span) 
   return segment;
 }
 
-// One row segment from file bytes (big-endian) to samples as read: voids stay void,
-// every other height h becomes h + 1 (16-bit, so 32767 wraps to the void value).
 inline std::int16_t ConvertSample(const unsigned char* b) {
   const auto v = static_cast<std::int16_t>(b[0] << 8 | b[1]);
   return v == VOID_SAMPLE ? VOID_SAMPLE : static_cast<std::int16_t>(static_cast<std::uint16_t>(v) + 1u);
 }
 
+// Reads of whole runs of rows pay off while a file row is short: copying a 2402-byte
+// SRTM-3 row costs less than a read call of its own, a 7202-byte SRTM-1 row does not.
+constexpr std::size_t kMaxRowBytesForRuns = 4096;
+constexpr std::size_t kRunReadBytes = 64 * 1024;
+
+}  // namespace
+
 void ConvertRow(const unsigned char* bytes, int count, std::int16_t* out) {
   int j = 0;
-#if defined(__SSE2__)
   const __m128i voids = _mm_set1_epi16(VOID_SAMPLE);
   const __m128i one = _mm_set1_epi16(1);
   for (; j + 8 <= count; j += 8) {
@@ -70,16 +72,8 @@ void ConvertRow(const unsigned char* bytes, int count, std::int16_t* out) {
     const __m128i shifted = _mm_add_epi16(v, _mm_andnot_si128(isVoid, one));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j), shifted);
   }
-#endif
-  for (; j < count; ++j) out[j] = ConvertSample(bytes + 2 * j);
+  for (; j < count; ++j) out[j] = ConvertSample(bytes + 2 * j);  // the row's last 0 to 7
 }
-
-// Reads of whole runs of rows pay off while a file row is short: copying a 2402-byte
-// SRTM-3 row costs less than a read call of its own, a 7202-byte SRTM-1 row does not.
-constexpr std::size_t kMaxRowBytesForRuns = 4096;
-constexpr std::size_t kRunReadBytes = 64 * 1024;
-
-}  // namespace
 
 BlockOrigin DecodeBlockNumber(std::int32_t n) {
   // Signed division and remainder truncate toward zero, as the host's numbering expects.
@@ -100,22 +94,16 @@ void ApplySeaLevel(std::int16_t* block, std::int32_t seaOn, std::int32_t seaLeve
   // whatever the sea level; and it is computed wide, so that no sea level overflows it.
   std::int64_t wide = seaOn ? static_cast<std::int64_t>(seaLevel) + 1 : VOID_SAMPLE;
   const auto threshold = static_cast<std::int16_t>(std::clamp<std::int64_t>(wide, VOID_SAMPLE, 32767));
-  int i = 0;
-#if defined(__SSE2__)
   // In 16-bit lanes: above the threshold (never the void value) v - 1 cannot wrap.
+  static_assert(BLOCK_SAMPLES % 8 == 0, "a block is whole vectors of 8 samples");
   const __m128i t = _mm_set1_epi16(threshold);
   const __m128i one = _mm_set1_epi16(1);
-  for (; i + 8 <= BLOCK_SAMPLES; i += 8) {
+  for (int i = 0; i < BLOCK_SAMPLES; i += 8) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + i));
     const __m128i above = _mm_cmpgt_epi16(v, t);
     const __m128i notPositive = _mm_cmpgt_epi16(one, v);  // all ones where v <= 0
     const __m128i served = _mm_and_si128(_mm_add_epi16(v, notPositive), above);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(block + i), served);
-  }
-#endif
-  for (; i < BLOCK_SAMPLES; ++i) {
-    const int v = block[i];
-    block[i] = static_cast<std::int16_t>(v <= threshold ? 0 : v <= 0 ? v - 1 : v);
   }
 }
 

@@ -32,6 +32,12 @@ struct BlockOrigin {
 // Every 32-bit value decodes without overflow; R and C may come out negative.
 BlockOrigin DecodeBlockNumber(std::int32_t blockNumber);
 
+// The read step of one row segment: `count` big-endian heights from the file become
+// samples as read, voids staying void and every other height h becoming h + 1 (16-bit,
+// so 32767 wraps to the void value). Eight at a time in SSE2 lanes, the last 0 to 7 one
+// by one.
+void ConvertRow(const unsigned char* bytes, int count, std::int16_t* out);
+
 // Turns a block as read (height + 1, voids, zeros) into the served encoding: with the
 // sea on, everything at or below seaLevel becomes 0; with it off, only voids do. Other
 // negative heights drop the +1 of the read step.

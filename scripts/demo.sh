@@ -32,22 +32,22 @@ fi
 
 echo "== building the plug-in, the stand-in host and the tool"
 cmake --preset native >/dev/null
-cmake --build build/native -j"$jobs" --target srtm_plugin qlphost srtm >/dev/null
+cmake --build build/native -j"$jobs" --target srtm_plugin srtm-demo srtm >/dev/null
 if [ "$wine_world" = 1 ]; then
   cmake --preset win32 >/dev/null
-  cmake --build build/win32 -j"$jobs" --target srtm_plugin qlphost srtm >/dev/null
+  cmake --build build/win32 -j"$jobs" --target srtm_plugin srtm-demo srtm >/dev/null
 fi
 
 if [ "$wine_world" = 1 ]; then
   echo
-  echo "== 32-bit Windows world under Wine: qlphost.exe loads build/win32/bin/srtm.qlp"
+  echo "== 32-bit Windows world under Wine: srtm-demo.exe loads build/win32/bin/srtm.qlp into the stand-in host"
   # A Windows program writes its texts in the ANSI code page (932) when its output is not a
   # console; the terminal here wants UTF-8.
-  scripts/with-wine.sh wine build/win32/bin/qlphost.exe demo "$tile" --out "$out/wine" | iconv -f CP932 -t UTF-8
+  scripts/with-wine.sh wine build/win32/bin/srtm-demo.exe "$tile" --out "$out/wine" | iconv -f CP932 -t UTF-8
 fi
 
 echo
-echo "== native world: qlphost loads build/native/bin/srtm.qlp"
-build/native/bin/qlphost demo "$tile" --out "$out"
+echo "== native world: srtm-demo loads build/native/bin/srtm.qlp into the stand-in host"
+build/native/bin/srtm-demo "$tile" --out "$out"
 if [ "$wine_world" = 1 ]; then echo "               (the Wine run's pictures, the same pixels: $out/wine/)"; fi
 awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "demo.sh        %.0f s with the builds\n", b - a }'

@@ -3,11 +3,12 @@
 # what is missing. Safe to run again.
 set -euo pipefail
 
+# The Windows world's PNG writer compresses with zlib, built for mingw-w64 by Debian.
 # clang with its runtime builds the libFuzzer targets; valgrind checks the plug-in for leaks.
 # The pictures' legibility checks under Wine compare IPA Gothic with a font that has no
 # Japanese characters (DejaVu).
-packages=(cmake g++ make googletest libbenchmark-dev libpng-dev pkg-config locales
-          g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-ipafont-gothic fonts-dejavu-core
+packages=(cmake g++ make googletest libbenchmark-dev libpng-dev zlib1g-dev pkg-config locales
+          g++-mingw-w64-i686-posix libz-mingw-w64-dev wine wine32:i386 xvfb xauth fonts-ipafont-gothic fonts-dejavu-core
           clang libclang-rt-14-dev valgrind)
 
 missing=()

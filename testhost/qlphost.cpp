@@ -5,7 +5,6 @@
 //   qlphost [--plugin PATH] block TILE.hgt BLOCK_NUMBER -o OUT.raw
 //   qlphost [--plugin PATH] run SCRIPT [--open TILE.hgt]... [--path NAME=PATH]...
 //                                       [--pictures FOLDER]
-//   qlphost [--plugin PATH] demo TILE.hgt --out FOLDER [--level N] [--region S,W,N,E]
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -18,16 +17,18 @@
 #include <utility>
 #include <vector>
 
-#include "testhost/demo.h"
+#include "picture/raw_samples.h"
+#include "platform/output_file.h"
 #include "testhost/host.h"
 #include "testhost/maps.h"
 #include "testhost/script.h"
-#include "tools/commands.h"
-#include "tools/raw_block.h"
 
 namespace {
 
 using srtm::host::MenuItem;
+
+// Exit codes, as the srtm tool has them.
+enum ExitCode { kExitOk = 0, kExitUsage = 2, kExitInput = 3, kExitOutput = 4, kExitFailed = 5 };
 
 std::string DefaultPluginPath(const char* argv0) {
   std::string self = argv0;
@@ -50,9 +51,7 @@ int Usage() {
                "         (testhost/script.h); prints each step done and every error.\n"
                "         --path NAME=PATH: $NAME in the script stands for PATH as the plug-in\n"
                "         writes it (a DOS-style path). --pictures: the folder where the\n"
-               "         script's `shot` steps save their pictures (made when missing)\n"
-               "  demo   the plug-in's four things on one tile, with pictures and a summary\n"
-               "         (see qlphost demo --help)\n");
+               "         script's `shot` steps save their pictures (made when missing)\n");
   return 2;
 }
 
@@ -126,7 +125,7 @@ int BlockUsage(FILE* out) {
                "  block BLOCK_NUMBER with 2012 under the settings at load, closes the map\n"
                "  (2021) and writes the block to OUT.raw as 320 x 320 little-endian signed\n"
                "  16-bit samples, row 0 south. Prints the map information the host received.\n");
-  return out == stdout ? srtm::cli::kExitOk : srtm::cli::kExitUsage;
+  return out == stdout ? kExitOk : kExitUsage;
 }
 
 bool WantsHelp(int argc, char** argv) {
@@ -158,21 +157,21 @@ int Block(srtm::host::Plugin& plugin, int argc, char** argv) {
   const long long n = std::strtoll(number, &end, 10);
   if (errno != 0 || *number == '\0' || *end != '\0' || n < INT32_MIN || n > INT32_MAX) {
     std::fprintf(stderr, "qlphost block: '%s' is not a 32-bit block number\n", number);
-    return cli::kExitUsage;
+    return kExitUsage;
   }
 
   PluginInfo info;
   std::memset(&info, 0xCD, sizeof info);
   if (!plugin.Create(&info, host::kPluginHandle)) {
     std::fprintf(stderr, "qlphost block: the plug-in refused the host\n");
-    return cli::kExitFailed;
+    return kExitFailed;
   }
   plugin.LoadMenus();
   const QLP_HANDLE map = host::OpenFile(platform::FromUserPath(tile));
   if (!map) {
     std::fprintf(stderr, "qlphost block: no map source opens %s\n", tile);
     plugin.Release();
-    return cli::kExitInput;
+    return kExitInput;
   }
   host::OpenedMap opened;
   host::GetOpenedMap(map, &opened);
@@ -181,9 +180,10 @@ int Block(srtm::host::Plugin& plugin, int argc, char** argv) {
   host::CloseMap(map);
   plugin.Close();
   plugin.Release();
-  if (!cli::WriteRawSamples(platform::FromUserPath(output), block)) {
+  const std::vector<std::uint8_t> bytes = picture::EncodeRawSamples(block);
+  if (!platform::WriteOutputFile(platform::FromUserPath(output), bytes.data(), bytes.size())) {
     std::fprintf(stderr, "qlphost block: cannot write %s\n", output);
-    return cli::kExitOutput;
+    return kExitOutput;
   }
 
   std::printf("map %u: %s\n", map, opened.displayName.c_str());
@@ -194,7 +194,7 @@ int Block(srtm::host::Plugin& plugin, int argc, char** argv) {
               opened.samplesPerDegreeX);
   std::printf("size: %d x %d samples (width x height)\n", opened.width, opened.height);
   std::printf("block %lld: 2012 -> %d\n", n, answer);
-  return answer ? cli::kExitOk : cli::kExitFailed;
+  return answer ? kExitOk : kExitFailed;
 }
 
 // The scripted user at the host: natively on the headless window system, in the Win32
@@ -225,7 +225,7 @@ int RunScript(srtm::host::Plugin& plugin, int argc, char** argv) {
   std::ifstream file(scriptPath, std::ios::binary);
   if (!file) {
     std::fprintf(stderr, "qlphost run: cannot read %s\n", scriptPath);
-    return cli::kExitInput;
+    return kExitInput;
   }
   std::ostringstream text;
   text << file.rdbuf();
@@ -235,14 +235,14 @@ int RunScript(srtm::host::Plugin& plugin, int argc, char** argv) {
   host::StartCapturingMessageBoxes();
   if (!plugin.Create(&info, host::kPluginHandle)) {
     std::fprintf(stderr, "qlphost run: the plug-in refused the host\n");
-    return cli::kExitFailed;
+    return kExitFailed;
   }
   plugin.LoadMenus();
   for (const std::string& tile : tiles) {
     if (!host::OpenFile(platform::FromUserPath(tile))) {
       std::fprintf(stderr, "qlphost run: no map source opens %s\n", tile.c_str());
       plugin.Release();
-      return cli::kExitInput;
+      return kExitInput;
     }
   }
   host::Script user(text.str(), paths);
@@ -256,7 +256,7 @@ int RunScript(srtm::host::Plugin& plugin, int argc, char** argv) {
   for (const std::string& error : user.errors()) std::fprintf(stderr, "qlphost run: %s\n", error.c_str());
   plugin.Close();
   plugin.Release();
-  return ok ? cli::kExitOk : cli::kExitFailed;
+  return ok ? kExitOk : kExitFailed;
 }
 
 }  // namespace
@@ -280,11 +280,10 @@ int main(int argc, char** argv) {
   srtm::host::Plugin plugin;
   if (!plugin.Load(pluginPath)) {
     std::fprintf(stderr, "qlphost: cannot load %s: %s\n", pluginPath.c_str(), plugin.error().c_str());
-    return 3;
+    return kExitInput;
   }
   if (command == "info") return Info(plugin);
   if (command == "block") return Block(plugin, argc - i - 1, argv + i + 1);
   if (command == "run") return RunScript(plugin, argc - i - 1, argv + i + 1);
-  if (command == "demo") return srtm::demo::Run(plugin, argc - i - 1, argv + i + 1);
   return Usage();
 }

@@ -158,7 +158,10 @@ class Win32Screen : public Screen {
   std::vector<std::string> Shoot(Window dialog, const std::string& path) override {
     const RgbImage image = CaptureTopLevel(H(dialog));
     std::vector<std::string> problems = CheckLegible(GetAncestor(H(dialog), GA_ROOT), image);
-    if (!path.empty() && !WritePng(path, image)) problems.push_back("cannot write " + path);
+    if (!path.empty()) {
+      const std::string problem = picture::WritePng(image, path);
+      if (!problem.empty()) problems.push_back(problem);
+    }
     return problems;
   }
   bool DrawnIn(Window dialog, const std::string& family, std::string* why) override {

@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "testhost/png_file.h"
+#include "picture/png.h"
 
 namespace srtm::host {
+
+using picture::RgbImage;
 
 // The top-level window that holds `window`, painted and read back from the screen.
 RgbImage CaptureTopLevel(HWND window);

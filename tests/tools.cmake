@@ -27,7 +27,7 @@ set_tests_properties(tools_cli_render PROPERTIES FIXTURES_REQUIRED tools_dir
 # The demo end to end: the scripted user at the stand-in host, pictures of the served and
 # the decoded maps, the sea line moved, and the XEM map equal to the served one.
 add_test(NAME tools_demo
-         COMMAND qlphost demo ${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt --out ${tools_dir}/demo --level 25)
+         COMMAND srtm-demo ${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt --out ${tools_dir}/demo --level 25)
 set_tests_properties(tools_demo PROPERTIES
   PASS_REGULAR_EXPRESSION "113,596 samples went under water.*equal to the served map at 99.96%.*demo finished\n"
   FAIL_REGULAR_EXPRESSION "WITH ERRORS")

@@ -30,19 +30,9 @@ add_test(NAME wine_pictures
                  --path OUT=${wine_work}/pictures_out --pictures ${CMAKE_BINARY_DIR}/screenshots)
 set_tests_properties(wine_pictures PROPERTIES FIXTURES_REQUIRED wine_pictures)
 
-# The pictures' file format, read back by libpng where the native world has it.
-if(NOT WIN32)
-  find_package(PNG)
-  if(PNG_FOUND)
-    srtm_test(wine_png_file_test SOURCES wine/png_file_test.cpp ${PROJECT_SOURCE_DIR}/testhost/png_file.cpp
-              LIBS PNG::PNG)
-  endif()
-endif()
-
 # The legibility checks of the pictures, each shown the fault it must find.
 if(WIN32)
   srtm_test(wine_legibility_test
             SOURCES wine/legibility_test.cpp ${PROJECT_SOURCE_DIR}/testhost/shot_win32.cpp
-                    ${PROJECT_SOURCE_DIR}/testhost/png_file.cpp
-            LIBS user32 gdi32)
+            LIBS user32 gdi32 srtm_picture)
 endif()

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/output_file.h"
 #include "platform/platform.h"
 
 #if defined(_WIN32)
@@ -97,6 +98,16 @@ bool IsTerminal(FILE* stream) {
   return ::isatty(::fileno(stream)) != 0;
 #endif
 }
+
+bool IsStandardOutput(const std::string& arg) { return arg == "-"; }
+
+bool WriteOutput(const std::string& arg, const void* data, std::size_t size) {
+  platform::OutputFile out;
+  const bool open = IsStandardOutput(arg) ? out.OpenStandardOutput() : out.Open(platform::FromUserPath(arg));
+  return open && out.Write(data, size) && out.Commit();
+}
+
+FILE* InfoStream(const std::string& outputArg) { return IsStandardOutput(outputArg) ? stderr : stdout; }
 
 MessageBoxesToStderr::MessageBoxesToStderr() { platform::SetMessageBoxResponder(PrintMessageBox, nullptr); }
 MessageBoxesToStderr::~MessageBoxesToStderr() { platform::SetMessageBoxResponder(nullptr, nullptr); }

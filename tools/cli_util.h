@@ -25,6 +25,17 @@ std::string ToTerminal(const std::string& cp932);
 // True when `stream` is a terminal (progress bars redraw in place only there).
 bool IsTerminal(FILE* stream);
 
+// Output files named on the command line ("-o OUT"): "-" is standard output, anything
+// else a path of this system written by the output rule of platform/output_file.h (a
+// regular file replaced only when complete; devices and pipes written in place; nothing
+// the tool did not create ever removed).
+bool IsStandardOutput(const std::string& arg);
+// Writes `size` bytes as the output `arg`; false when they could not all be written.
+bool WriteOutput(const std::string& arg, const void* data, std::size_t size);
+// Where a command's informational lines go: standard error when its data goes to
+// standard output, so that the data stays clean; standard output otherwise.
+FILE* InfoStream(const std::string& outputArg);
+
 // Prints the message boxes the library shows on stderr instead ("srtm: <text>", with
 // the prefix of the current thread when one is set) and answers OK, for its lifetime.
 class MessageBoxesToStderr {

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "hgt/paths.h"
-#include "hgt/settings.h"
 #include "platform/platform.h"
 #include "tools/cli_util.h"
 #include "tools/commands.h"
@@ -223,7 +222,8 @@ int Compress(int argc, char** argv) {
       std::fprintf(stderr, "srtm compress: %s passed over: not a tile of either kind (name or size)\n", name.c_str());
     }
   }
-  const std::vector<TileJob> tiles = SelectPart(all, part, parts);
+  std::vector<TileJob> tiles = SelectPart(all, part, parts);
+  for (TileJob& tile : tiles) tile.fillVoids = fill;
   if (!quiet) {
     std::fprintf(stderr, "compress: %zu tile%s", tiles.size(), tiles.size() == 1 ? "" : "s");
     if (parts > 1) std::fprintf(stderr, " (part %d of %d of %zu)", part, parts, all.size());
@@ -231,7 +231,6 @@ int Compress(int argc, char** argv) {
                  std::min<int>(jobs, std::max<int>(1, static_cast<int>(tiles.size()))));
   }
 
-  g_pluginSettings.fillVoids = fill;
   MessageBoxesToStderr boxes;
   InterruptGuard interrupts;
   ProgressDisplay display(tiles, quiet);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "hgt/paths.h"
+#include "platform/output_file.h"
 #include "platform/platform.h"
 #include "xem/xem_reader.h"
 
@@ -129,27 +130,19 @@ Status ExportHgt(const std::string& xemPath, const std::string& hgtPath, Exporte
   }
   if (!corner) tile[static_cast<std::size_t>(n)] = north ? tile[static_cast<std::size_t>(n - 1)] : tile[s + n];
 
-  // Big-endian, a row at a time; a failed write leaves no file.
-  *writeFailed = true;
-  auto file = platform::CreateOutputFile(hgtPath.c_str());
-  if (!file) return Status::IoError("cannot create the file");
-  std::vector<std::uint8_t> row(2 * s);
-  bool ok = true;
-  for (std::size_t r = 0; ok && r < s; ++r) {
-    for (std::size_t x = 0; x < s; ++x) {
-      const auto v = static_cast<std::uint16_t>(tile[r * s + x]);
-      row[2 * x] = static_cast<std::uint8_t>(v >> 8);
-      row[2 * x + 1] = static_cast<std::uint8_t>(v);
-    }
-    ok = file->Write(row.data(), row.size());
+  // Big-endian, by the output rule: a failed write leaves no file, and an older file
+  // at the path as it was.
+  std::vector<std::uint8_t> bytes(2 * s * s);
+  for (std::size_t i = 0; i < s * s; ++i) {
+    const auto v = static_cast<std::uint16_t>(tile[i]);
+    bytes[2 * i] = static_cast<std::uint8_t>(v >> 8);
+    bytes[2 * i + 1] = static_cast<std::uint8_t>(v);
   }
-  if (ok && file->Close()) {
-    *writeFailed = false;
-    return Status::Ok();
+  if (!platform::WriteOutputFile(hgtPath, bytes.data(), bytes.size())) {
+    *writeFailed = true;
+    return Status::IoError("cannot be written whole (no such folder, no right to write there, or the disk is full)");
   }
-  file.reset();
-  platform::RemoveFile(hgtPath.c_str());
-  return Status::IoError("a write failed (the disk may be full)");
+  return Status::Ok();
 }
 
 }  // namespace srtm::cli

@@ -23,9 +23,9 @@ struct ExportedEdges {
   int side = 0;          // samples a side of the .hgt written
 };
 
-// Writes the tile of the XEM file at `xemPath` to `hgtPath` (plug-in paths). Leaves no
-// file at `hgtPath` on failure; `writeFailed` tells a failure of the output from one of
-// the input.
+// Writes the tile of the XEM file at `xemPath` to `hgtPath` (plug-in paths) by the
+// output rule of platform/output_file.h: on failure no new file, and an older one as it
+// was. `writeFailed` tells a failure of the output from one of the input.
 Status ExportHgt(const std::string& xemPath, const std::string& hgtPath, ExportedEdges* edges, bool* writeFailed);
 
 }  // namespace srtm::cli

@@ -164,6 +164,7 @@ CompressResult CompressTiles(const std::vector<TileJob>& tiles, const std::strin
       const TileJob& tile = tiles[i];
       MessageBoxesToStderr::SetSubject(tile.name);
       target.pumps = 0;
+      converter->fillVoids = tile.fillVoids;
       const int ok = BatchCompressor::ConvertTile(*converter, tile.kind, tile.path, tile.lat, tile.lon, outputFolder,
                                                   overwrite);
       TileOutcome outcome = ok ? TileOutcome::kConverted : TileOutcome::kFailed;

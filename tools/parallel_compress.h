@@ -20,6 +20,7 @@ struct TileJob {
   std::string name;  // file name
   std::int32_t kind = 0;
   int lat = 0, lon = 0;
+  std::int32_t fillVoids = 1;  // non-zero: voids filled before compression
 };
 
 // The tiles under `path`: for a tile, every tile of its kind in its folder (what the
@@ -60,8 +61,8 @@ struct CompressResult {
   std::int32_t BatchCode() const;
 };
 
-// Converts `tiles` into `outputFolder` on up to `jobs` threads (the voids filled when
-// g_pluginSettings.fillVoids is set, which must not change meanwhile). `poll` is called
+// Converts `tiles` into `outputFolder` on up to `jobs` threads, each tile with its own
+// fillVoids. `poll` is called
 // on the calling thread about every `pollMs` milliseconds and whenever a tile is done,
 // and once more at the end; returning false asks every thread to stop.
 CompressResult CompressTiles(const std::vector<TileJob>& tiles, const std::string& outputFolder, int overwrite,

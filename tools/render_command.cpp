@@ -13,12 +13,19 @@
 #include "platform/platform.h"
 #include "tools/cli_util.h"
 #include "tools/commands.h"
-#include "tools/map_picture.h"
-#include "tools/relief.h"
+#include "picture/map_picture.h"
+#include "picture/png.h"
+#include "picture/relief.h"
+#include "tools/xem_map.h"
 #include "xem/xem_reader.h"
 
 namespace srtm::cli {
 namespace {
+
+using picture::Lattice;
+using picture::Region;
+using picture::ReliefGrid;
+using picture::Surface;
 
 // Pictures of more samples than this (an SRTM-1 region of about 2 x 2 degrees) are refused.
 constexpr std::int64_t kMaxSamples = std::int64_t{64} << 20;
@@ -29,7 +36,7 @@ int RenderUsage(FILE* out) {
                "usage: srtm render (TILE.hgt | FILE.xem) -o OUT.png [--region S,W,N,E] [--sea on|off]\n"
                "                   [--level N] [--fill on|off] [--scale N]\n"
                "  Draws a shaded-relief PNG: land tinted by height and lit from the north-west,\n"
-               "  sea blue, no data grey and hatched.\n"
+               "  sea blue, no data grey and hatched. -o - writes it to standard output.\n"
                "  TILE.hgt: the whole-globe map the tile opens, as the plug-in serves it to the\n"
                "  host (assembled from the tiles of its kind in its folder; tiles that are not\n"
                "  there are drawn as no data). --fill fills voids (default on); --sea on turns\n"
@@ -69,7 +76,7 @@ int ServedGrid(const std::string& input, const std::string& path, const RenderOp
     return kExitFailed;
   }
   g_pluginSettings = options.settings;
-  ServedMap map;
+  picture::ServedMap map;
   map.originLat = tile.originLat();
   map.originLon = tile.originLon();
   map.tileSpan = tile.tileSpanY();
@@ -85,13 +92,13 @@ int ServedGrid(const std::string& input, const std::string& path, const RenderOp
                                             : Region{static_cast<double>(tile.tileLat()), static_cast<double>(tile.tileLon()),
                                                      tile.tileLat() + 1.0, tile.tileLon() + 1.0};
   Lattice lattice;
-  if (!RegionLattice(region, tile.samplesPerDegreeY(), kMaxSamples, &lattice)) {
+  if (!picture::RegionLattice(region, tile.samplesPerDegreeY(), kMaxSamples, &lattice)) {
     std::fprintf(stderr, "srtm render: the region holds no samples or more than %lld\n",
                  static_cast<long long>(kMaxSamples));
     return kExitUsage;
   }
   std::string error;
-  if (!ServedRelief(map, lattice, options.settings.seaOn != 0, grid, &error)) {
+  if (!picture::ServedRelief(map, lattice, options.settings.seaOn != 0, grid, &error)) {
     std::fprintf(stderr, "srtm render: %s\n", error.c_str());
     return kExitInput;
   }
@@ -111,7 +118,7 @@ int XemGrid(const std::string& input, const std::string& path, const RenderOptio
     return kExitInput;
   }
   const XemHeader& h = reader.header();
-  XemMap map = XemMapOf(h);
+  picture::XemMap map = XemMapOf(h);
   const bool seaApplies = (h.flags & kXemFlagSeaLevel) != 0;
   const std::int32_t threshold = options.settings.seaOn ? options.settings.seaLevel : -32768;
   std::vector<std::int16_t> decoded;
@@ -133,7 +140,7 @@ int XemGrid(const std::string& input, const std::string& path, const RenderOptio
   Lattice lattice;
   bool fits;
   if (options.regionGiven) {
-    fits = RegionLattice(options.region, spd, kMaxSamples, &lattice);
+    fits = picture::RegionLattice(options.region, spd, kMaxSamples, &lattice);
   } else {
     lattice.firstRow = static_cast<std::int64_t>(map.lat) * h.gridHeight;
     lattice.firstColumn = static_cast<std::int64_t>(map.lon) * h.gridWidth;
@@ -148,7 +155,7 @@ int XemGrid(const std::string& input, const std::string& path, const RenderOptio
     return kExitUsage;
   }
   std::string error;
-  if (!XemRelief(map, lattice, grid, &error)) {
+  if (!picture::XemRelief(map, lattice, grid, &error)) {
     std::fprintf(stderr, "srtm render: %s: %s\n", input.c_str(), error.c_str());
     return kExitInput;
   }
@@ -177,7 +184,7 @@ int Render(int argc, char** argv) {
     } else if (std::strcmp(arg, "--scale") == 0 && hasValue) {
       ok = ParseInt32(argv[++i], &options.scale) && options.scale >= 1 && options.scale <= 64;
     } else if (std::strcmp(arg, "--region") == 0 && hasValue) {
-      ok = ParseRegion(argv[++i], &options.region);
+      ok = picture::ParseRegion(argv[++i], &options.region);
       options.regionGiven = true;
     } else if (!LooksLikeOption(arg) && input.empty()) {
       input = arg;
@@ -209,16 +216,20 @@ int Render(int argc, char** argv) {
   ReliefGrid grid;
   const int code = isXem ? XemGrid(input, path, options, &grid) : ServedGrid(input, path, options, &grid);
   if (code != kExitOk) return code;
-  const int scale = options.scale ? options.scale : ScaleToFit(grid, kMaxPictureSide);
-  const std::string problem = WriteReliefPng(grid, scale, platform::ToNativePath(platform::FromUserPath(output)));
-  if (!problem.empty()) {
-    std::fprintf(stderr, "srtm render: %s\n", problem.c_str());
+  const int scale = options.scale ? options.scale : picture::ScaleToFit(grid, kMaxPictureSide);
+  const std::vector<std::uint8_t> png = picture::EncodePng(picture::RenderRelief(grid, scale));
+  if (png.empty()) {
+    std::fprintf(stderr, "srtm render: the picture is empty\n");
+    return kExitFailed;
+  }
+  if (!WriteOutput(output, png.data(), png.size())) {
+    std::fprintf(stderr, "srtm render: cannot write %s\n", output.c_str());
     return kExitOutput;
   }
   std::size_t counts[3] = {};
   for (Surface s : grid.surface) ++counts[static_cast<int>(s)];
   const double n = static_cast<double>(grid.surface.size());
-  std::printf("%s: %d x %d pixels from %d x %d samples (scale %d); land %.1f%%, sea %.1f%%, no data %.1f%%\n",
+  std::fprintf(InfoStream(output), "%s: %d x %d pixels from %d x %d samples (scale %d); land %.1f%%, sea %.1f%%, no data %.1f%%\n",
               output.c_str(), grid.width / scale, grid.height / scale, grid.width, grid.height, scale,
               100 * counts[0] / n, 100 * counts[1] / n, 100 * counts[2] / n);
   return kExitOk;

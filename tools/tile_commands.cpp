@@ -9,8 +9,8 @@
 #include "hgt/settings.h"
 #include "platform/platform.h"
 #include "tools/cli_util.h"
+#include "picture/raw_samples.h"
 #include "tools/commands.h"
-#include "tools/raw_block.h"
 
 namespace srtm::cli {
 namespace {
@@ -37,8 +37,9 @@ int BlockUsage(FILE* out) {
                "  plug-in serves it to the host: assembled from the tiles of the same kind in\n"
                "  TILE.hgt's folder, voids filled (--fill, default on), sea level applied (--sea,\n"
                "  default on; --level, metres, default 0). Writes the block to OUT.raw as\n"
-               "  320 x 320 little-endian signed 16-bit samples, row 0 south, and prints the\n"
-               "  map information. BLOCK_NUMBER is the host's block number.\n");
+               "  320 x 320 little-endian signed 16-bit samples, row 0 south (-o -: to standard\n"
+               "  output, the map information then on standard error), and prints the map\n"
+               "  information. BLOCK_NUMBER is the host's block number.\n");
   return out == stdout ? kExitOk : kExitUsage;
 }
 
@@ -115,22 +116,25 @@ int Block(int argc, char** argv) {
   g_pluginSettings = settings;
   std::vector<std::int16_t> block(BLOCK_SAMPLES);
   tile.ReadBlock(blockNumber, block.data());
-  if (!WriteRawSamples(platform::FromUserPath(output), block)) {
+  const std::vector<std::uint8_t> bytes = picture::EncodeRawSamples(block);
+  if (!WriteOutput(output, bytes.data(), bytes.size())) {
     std::fprintf(stderr, "srtm block: cannot write %s\n", output);
     return kExitOutput;
   }
 
+  FILE* info = InfoStream(output);
   const BlockOrigin origin = DecodeBlockNumber(blockNumber);
-  std::printf("map: %s %s\n", KindName(kind), tile.fileName().c_str());
-  std::printf("edges: south %.9f, west %.9f, north %.9f, east %.9f\n", tile.south(), tile.west(), tile.north(),
-              tile.east());
-  std::printf("samples per degree: %g (latitude), %g (longitude)\n", tile.samplesPerDegreeY(), tile.samplesPerDegreeX());
-  std::printf("size: %d x %d samples (width x height)\n", tile.width(), tile.height());
-  std::printf("block %d: block row %d, block column %d, first map row %lld, first map column %lld\n", blockNumber,
-              origin.row, origin.column, static_cast<long long>(origin.firstRow),
-              static_cast<long long>(origin.firstColumn));
-  std::printf("settings: fill %s, sea %s, level %d\n", settings.fillVoids ? "on" : "off", settings.seaOn ? "on" : "off",
-              settings.seaLevel);
+  std::fprintf(info, "map: %s %s\n", KindName(kind), tile.fileName().c_str());
+  std::fprintf(info, "edges: south %.9f, west %.9f, north %.9f, east %.9f\n", tile.south(), tile.west(), tile.north(),
+               tile.east());
+  std::fprintf(info, "samples per degree: %g (latitude), %g (longitude)\n", tile.samplesPerDegreeY(),
+               tile.samplesPerDegreeX());
+  std::fprintf(info, "size: %d x %d samples (width x height)\n", tile.width(), tile.height());
+  std::fprintf(info, "block %d: block row %d, block column %d, first map row %lld, first map column %lld\n",
+               blockNumber, origin.row, origin.column, static_cast<long long>(origin.firstRow),
+               static_cast<long long>(origin.firstColumn));
+  std::fprintf(info, "settings: fill %s, sea %s, level %d\n", settings.fillVoids ? "on" : "off",
+               settings.seaOn ? "on" : "off", settings.seaLevel);
   return kExitOk;
 }
 

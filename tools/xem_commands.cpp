@@ -9,6 +9,7 @@
 
 #include "hgt/paths.h"
 #include "platform/platform.h"
+#include "picture/raw_samples.h"
 #include "tools/cli_util.h"
 #include "tools/commands.h"
 #include "tools/hgt_export.h"
@@ -53,27 +54,6 @@ bool ReadGrid(const char* command, const std::string& path, XemReader* reader, s
   return status.ok();
 }
 
-// Writes the grid as little-endian samples, a row at a time; no partial file is left
-// on failure.
-bool WriteGrid(const std::string& path, const std::vector<std::int16_t>& grid, std::size_t width) {
-  auto file = platform::CreateOutputFile(path.c_str());
-  if (!file) return false;
-  std::vector<std::uint8_t> row(2 * width);
-  bool ok = true;
-  for (std::size_t start = 0; ok && start < grid.size(); start += width) {
-    for (std::size_t i = 0; i < width; ++i) {
-      const auto v = static_cast<std::uint16_t>(grid[start + i]);
-      row[2 * i] = static_cast<std::uint8_t>(v);
-      row[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
-    }
-    ok = file->Write(row.data(), row.size());
-  }
-  if (ok && file->Close()) return true;
-  file.reset();
-  platform::RemoveFile(path.c_str());
-  return false;
-}
-
 int DecodeUsage(FILE* out) {
   std::fprintf(out,
                "usage: srtm decode FILE.xem -o OUT.hgt\n"
@@ -84,9 +64,10 @@ int DecodeUsage(FILE* out) {
                "  the neighbouring tiles in the same folder when they are there, else the\n"
                "  nearest stored row or column is repeated; the output says which. A file\n"
                "  compressed with the fill off gives back its tile byte for byte.\n"
-               "  Any other name: the stored grid as it is, gridWidth x gridHeight little-endian\n"
-               "  signed 16-bit samples, row 0 south, each row west to east.\n"
-               "  No partial file is left on failure. Exit code 0, %d for a missing or damaged\n"
+               "  Any other name, or - for standard output: the stored grid as it is, gridWidth x\n"
+               "  gridHeight little-endian signed 16-bit samples, row 0 south, each row west to\n"
+               "  east. A failure leaves no partial file and an existing one as it was.\n"
+               "  Exit code 0, %d for a missing or damaged\n"
                "  file, %d when the output cannot be written.\n",
                kExitInput, kExitOutput);
   return out == stdout ? kExitOk : kExitUsage;
@@ -208,12 +189,13 @@ int Decode(int argc, char** argv) {
   XemReader reader;
   std::vector<std::int16_t> grid;
   if (!ReadGrid("decode", inputPath, &reader, &grid)) return kExitInput;
-  if (!WriteGrid(outputPath, grid, static_cast<std::size_t>(reader.header().gridWidth))) {
+  const std::vector<std::uint8_t> bytes = picture::EncodeRawSamples(grid);
+  if (!WriteOutput(output, bytes.data(), bytes.size())) {
     std::fprintf(stderr, "srtm decode: %s cannot be written\n", output.c_str());
     return kExitOutput;
   }
-  std::printf("%d x %d samples written to %s\n", reader.header().gridWidth, reader.header().gridHeight,
-              output.c_str());
+  std::fprintf(InfoStream(output), "%d x %d samples written to %s\n", reader.header().gridWidth,
+               reader.header().gridHeight, output.c_str());
   return kExitOk;
 }
 

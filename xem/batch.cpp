@@ -4,6 +4,7 @@
 #include <string>
 
 #include "hgt/paths.h"
+#include "hgt/settings.h"
 #include "platform/platform.h"
 #include "res/srtm_texts.h"
 #include "xem/converter.h"
@@ -69,6 +70,7 @@ std::int32_t BatchCompressor::CompressFolder(const std::string& referencePath, c
   bool allConverted = true;
   std::int32_t converted = 0;
   HgtToXemConverter converter;
+  converter.fillVoids = g_pluginSettings.fillVoids;
   ProgressBegin(kTextCompressing, 1);
 
   std::string folder;

@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "hgt/paths.h"
-#include "hgt/settings.h"
 #include "platform/platform.h"
 #include "res/srtm_texts.h"
 #include "xem/codec.h"
@@ -159,7 +158,7 @@ int HgtToXemConverter::Convert(const std::string& hgtPath, const std::string& ou
   if (!writer.StartFile(outputPath, nullptr, nullptr, nullptr)) return 0;
 
   const std::int16_t* source = raw_.data();
-  if (g_pluginSettings.fillVoids) {
+  if (fillVoids) {
     FillVoidsForCompression(raw_.data(), filled_.data(), width, height);
     source = filled_.data();
   }

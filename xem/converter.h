@@ -1,7 +1,7 @@
 // HgtToXemConverter: one .hgt tile to one .xem file in an output folder.
 //
-// The tile is read whole, swapped to machine byte order, filled (when the fill-voids
-// setting is on), cut into blocks from the south-west corner (the northern edge row and
+// The tile is read whole, swapped to machine byte order, filled (when the caller asks
+// for it), cut into blocks from the south-west corner (the northern edge row and
 // the eastern edge column, shared with the neighbours, are not stored), and each block
 // is compressed and appended. Progress goes to the progress interface in steps of two
 // percentage points, and a stop request is honoured after every block. Whatever goes
@@ -30,6 +30,7 @@ class HgtToXemConverter {
   std::int32_t idFieldD = 0;
   std::int32_t idFieldE = 0;
   std::int32_t idKind = 0;
+  std::int32_t fillVoids = 1;  // non-zero: voids filled before compression
 
   // The path of the XEM file of the last ConvertFile (set before the existence test).
   std::string outputPath;

@@ -163,6 +163,31 @@ TEST(BlockNumber, DecodesInterleavedDigitsAndSubDigits) {
   EXPECT_GT(DecodeBlockNumber(INT_MAX).firstColumn, 433200);
 }
 
+TEST(ReadStep, EveryHeightAndEveryRowTail) {
+  // Every 16-bit height as file bytes; rows of every length 1 to 17 reach the lanes and
+  // the one-by-one tail after them.
+  std::vector<unsigned char> bytes(2 * 65536);
+  for (int v = 0; v < 65536; ++v) {
+    bytes[2 * v] = static_cast<unsigned char>(v >> 8);
+    bytes[2 * v + 1] = static_cast<unsigned char>(v);
+  }
+  const auto want = [](int v) {
+    const auto h = static_cast<std::int16_t>(v);
+    return h == VOID_SAMPLE ? VOID_SAMPLE : static_cast<std::int16_t>(h + 1);
+  };
+  std::vector<std::int16_t> out(65536 + 1, 7);
+  ConvertRow(bytes.data(), 65536, out.data());
+  for (int v = 0; v < 65536; ++v) ASSERT_EQ(out[v], want(v)) << "height " << v;
+  for (int count = 1; count <= 17; ++count) {
+    for (int start : {32765, 32760}) {  // 32767 and the void value fall in lanes, then in the tail
+      std::fill(out.begin(), out.end(), 7);
+      ConvertRow(bytes.data() + 2 * start, count, out.data());
+      for (int k = 0; k < count; ++k) ASSERT_EQ(out[k], want(start + k)) << count << " from " << start;
+      ASSERT_EQ(out[count], 7) << "written past the row of " << count;
+    }
+  }
+}
+
 TEST(SeaLevel, EverySampleValueUnderSeveralSettings) {
   // Every 16-bit value, as the read step can leave it, through the served encoding.
   std::vector<std::int16_t> values(BLOCK_SAMPLES);

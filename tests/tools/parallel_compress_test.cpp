@@ -1,6 +1,7 @@
 // Compressing on several threads: the same files as the plug-in's batch, the tile list
 // and its parts, stops and failures.
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -44,9 +45,12 @@ class ParallelCompressTest : public ::testing::Test {
     }
   }
 
-  CompressResult Run(const std::string& out, int jobs, int overwrite = 1) {
+  // The tiles of the folder on `jobs` threads, the voids of tile i filled when fill(i).
+  CompressResult Run(const std::string& out, int jobs, int overwrite = 1,
+                     const std::function<bool(std::size_t)>& fill = [](std::size_t) { return true; }) {
     std::vector<TileJob> tiles;
     EXPECT_TRUE(cli::ListTiles(folder_.path(), true, &tiles));
+    for (std::size_t i = 0; i < tiles.size(); ++i) tiles[i].fillVoids = fill(i) ? 1 : 0;
     return cli::CompressTiles(tiles, out, overwrite, jobs, [](const CompressProgress&) { return true; });
   }
 
@@ -55,28 +59,36 @@ class ParallelCompressTest : public ::testing::Test {
 };
 
 TEST_F(ParallelCompressTest, EveryThreadCountWritesTheFilesOfTheSingleThreadedBatch) {
+  // The batch's files with the fill on and off; then every thread count with the fill
+  // on and off in alternate tiles of the sorted list, each thread giving its converter
+  // the fill of its tile.
   PutSixteenTiles();
-  for (int fill : {1, 0}) {
+  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> expected[2];
+  for (int fill : {0, 1}) {
     g_pluginSettings.fillVoids = fill;
     const std::string batchOut = folder_.MakeFolder("batch" + std::to_string(fill));
     std::vector<std::string> written;
     ASSERT_EQ(BatchCompressor::CompressFolder(FormatTilePath(folder_.path(), 10, 20), batchOut, &written, 1), -1);
-    const auto expected = XemFiles(batchOut);
-    ASSERT_EQ(expected.size(), 16u);
+    expected[fill] = XemFiles(batchOut);
+    ASSERT_EQ(expected[fill].size(), 16u);
+  }
+  g_pluginSettings = PluginSettings();
+  ASSERT_NE(expected[0], expected[1]) << "the tiles have no voids to fill";
+  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> alternate;
+  for (std::size_t i = 0; i < 16; ++i) alternate.push_back(expected[i % 2][i]);
 
-    for (int jobs : {1, 2, 5}) {
-      SCOPED_TRACE("fill " + std::to_string(fill) + ", jobs " + std::to_string(jobs));
-      const std::string out = folder_.MakeFolder("jobs" + std::to_string(jobs) + "-" + std::to_string(fill));
-      const CompressResult result = Run(out, jobs);
-      EXPECT_EQ(result.BatchCode(), -1);
-      EXPECT_EQ(result.converted, 16u);
-      EXPECT_EQ(result.threads, jobs);
-      EXPECT_EQ(XemFiles(out), expected);
-      // The files in the order of the sorted list, whichever thread wrote them.
-      ASSERT_EQ(result.written.size(), 16u);
-      EXPECT_EQ(result.written.front(), out + "\\N10E020.xem");
-      EXPECT_EQ(result.written.back(), out + "\\N13E023.xem");
-    }
+  for (int jobs : {1, 2, 5}) {
+    SCOPED_TRACE("jobs " + std::to_string(jobs));
+    const std::string out = folder_.MakeFolder("jobs" + std::to_string(jobs));
+    const CompressResult result = Run(out, jobs, 1, [](std::size_t i) { return i % 2 == 1; });
+    EXPECT_EQ(result.BatchCode(), -1);
+    EXPECT_EQ(result.converted, 16u);
+    EXPECT_EQ(result.threads, jobs);
+    EXPECT_EQ(XemFiles(out), alternate);
+    // The files in the order of the sorted list, whichever thread wrote them.
+    ASSERT_EQ(result.written.size(), 16u);
+    EXPECT_EQ(result.written.front(), out + "\\N10E020.xem");
+    EXPECT_EQ(result.written.back(), out + "\\N13E023.xem");
   }
 }
 

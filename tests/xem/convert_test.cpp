@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "gtest/gtest.h"
-#include "hgt/settings.h"
 #include "tests/support/fault_injector.h"
 #include "tests/support/test_support.h"
 #include "tests/xem/xem_test_support.h"
@@ -23,10 +22,9 @@ std::int32_t Int32At(const Bytes& b, std::size_t at) { return GetInt32LE(&b[at])
 class ConvertTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    g_pluginSettings.fillVoids = 0;
+    converter_.fillVoids = 0;
     out_ = folder_.MakeFolder("out");
   }
-  void TearDown() override { g_pluginSettings = PluginSettings(); }
 
   // Writes `tile` as `name` in the folder and converts it with the SRTM-3 or SRTM-1
   // settings, as the batch does.
@@ -104,7 +102,7 @@ TEST_F(ConvertTest, RealSrtm3TileBecomesAFinishedFile) {
 }
 
 TEST_F(ConvertTest, Srtm1TileGives900BlocksAndFillsOnlyItsVoids) {
-  g_pluginSettings.fillVoids = 1;
+  converter_.fillVoids = 1;
   const Bytes tile = test::MakeTile(3601, true);
   ASSERT_EQ(Convert(tile, "N10E020.hgt", 3601, 1, 10, 20), 1);
   XemReader reader;

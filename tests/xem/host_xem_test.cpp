@@ -23,10 +23,10 @@ class HostXemTest : public ::testing::Test {
     host::Reset();
     tile_ = test::RealTile();
     test::WriteBytes(folder_.File("N57E011.hgt"), tile_);
-    g_pluginSettings.fillVoids = 0;
     HgtToXemConverter converter;
     ASSERT_EQ(converter.AllocateBuffers(1201, 1201), 1);
     test::SetUpConverter(converter, 1201);
+    converter.fillVoids = 0;
     const double h = 0.5 / 1200;
     ASSERT_EQ(converter.ConvertFile(folder_.File("N57E011.hgt"), folder_.path(), 57 - h, 11 - h, 58 - h, 12 - h, 120,
                                     120, 1201, 1201, 1),

@@ -1,4 +1,4 @@
-#include "testhost/demo.h"
+#include "demo/demo.h"
 
 #include <algorithm>
 #include <chrono>
@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "hgt/paths.h"
+#include "picture/map_picture.h"
+#include "picture/relief.h"
+#include "platform/output_file.h"
 #include "platform/platform.h"
 #include "shell/pluginif.h"
 #include "testhost/host.h"
@@ -19,14 +22,13 @@
 #include "testhost/xem_maps.h"
 #include "tools/cli_util.h"
 #include "tools/commands.h"
-#include "tools/map_picture.h"
-#include "tools/relief.h"
+#include "tools/xem_map.h"
 
 namespace srtm::demo {
 namespace {
 
-using cli::ReliefGrid;
-using cli::Surface;
+using picture::ReliefGrid;
+using picture::Surface;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kMaxPictureSide = 1250;
@@ -38,7 +40,7 @@ double MsSince(Clock::time_point start) {
 
 int Usage(FILE* out) {
   std::fprintf(out,
-               "usage: qlphost [--plugin PATH] demo TILE.hgt --out FOLDER [--level N] [--region S,W,N,E]\n"
+               "usage: srtm-demo [--plugin PATH] TILE.hgt --out FOLDER [--level N] [--region S,W,N,E]\n"
                "  Shows what the plug-in does, through the stand-in host and its scripted user:\n"
                "  opens TILE.hgt (copied alone into FOLDER/tiles) as a whole-globe map and draws\n"
                "  the served blocks around it; sets the sea level to N metres (default 25) in\n"
@@ -139,13 +141,13 @@ Counts Count(const ReliefGrid& grid) {
 double Percent(std::size_t part, std::size_t whole) { return whole ? 100.0 * part / whole : 0.0; }
 
 bool WritePicture(const ReliefGrid& grid, const std::string& folder, const char* name, std::vector<std::string>* written) {
-  const std::string path = platform::ToNativePath(folder + "\\" + name);
-  const std::string problem = cli::WriteReliefPng(grid, cli::ScaleToFit(grid, kMaxPictureSide), path);
+  const std::string path = folder + "\\" + name;
+  const std::string problem = picture::WriteReliefPng(grid, picture::ScaleToFit(grid, kMaxPictureSide), path);
   if (!problem.empty()) {
     std::fprintf(stderr, "demo: %s\n", problem.c_str());
     return false;
   }
-  written->push_back(path);
+  written->push_back(platform::ToNativePath(path));
   return true;
 }
 
@@ -157,8 +159,28 @@ bool CopyFile(const std::string& from, const std::string& to) {
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
   std::size_t got = 0;
   if (!in->Read(bytes.data(), bytes.size(), &got) || got != bytes.size()) return false;
-  auto out = platform::CreateOutputFile(to.c_str());
-  return out && out->Write(bytes.data(), bytes.size()) && out->Close();
+  return platform::WriteOutputFile(to, bytes.data(), bytes.size());
+}
+
+// Makes `folder` when it is missing and empties it of the one file the demo puts there
+// (`own`); false, with the reason, when it holds anything else: the demo removes
+// nothing it did not make.
+bool PrepareFolder(const std::string& folder, const std::string& own, std::string* why) {
+  std::error_code ignored;
+  std::filesystem::create_directories(platform::ToNativePath(folder), ignored);
+  std::vector<platform::DirEntry> entries;
+  if (!platform::FindFiles(folder.c_str(), "*", &entries)) {
+    *why = platform::ToNativePath(folder) + " cannot be made";
+    return false;
+  }
+  for (const platform::DirEntry& entry : entries) {
+    if (entry.name != own || entry.isDirectory) {
+      *why = platform::ToNativePath(folder) + " holds " + entry.name + ", which the demo did not make there";
+      return false;
+    }
+  }
+  if (!entries.empty()) platform::RemoveFile((folder + "\\" + own).c_str());
+  return true;
 }
 
 std::string Thousands(std::uint64_t n) {
@@ -175,7 +197,7 @@ std::string Thousands(std::uint64_t n) {
 int Run(host::Plugin& plugin, int argc, char** argv) {
   std::string tileArg, outArg;
   std::int32_t level = 25;
-  cli::Region region;
+  picture::Region region;
   bool regionGiven = false;
   for (int i = 0; i < argc; ++i) {
     const bool hasValue = i + 1 < argc;
@@ -185,7 +207,7 @@ int Run(host::Plugin& plugin, int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--level") == 0 && hasValue) {
       if (!cli::ParseInt32(argv[++i], &level)) return Usage(stderr);
     } else if (std::strcmp(argv[i], "--region") == 0 && hasValue) {
-      if (!cli::ParseRegion(argv[++i], &region)) return Usage(stderr);
+      if (!picture::ParseRegion(argv[++i], &region)) return Usage(stderr);
       regionGiven = true;
     } else if (!cli::LooksLikeOption(argv[i]) && tileArg.empty()) {
       tileArg = argv[i];
@@ -209,17 +231,18 @@ int Run(host::Plugin& plugin, int argc, char** argv) {
     return cli::kExitInput;
   }
   const int lat = static_cast<int>(latD), lon = static_cast<int>(lonD);
-  std::error_code ignored;
-  std::filesystem::remove_all(platform::ToNativePath(tiles), ignored);
-  std::filesystem::remove_all(platform::ToNativePath(xemFolder), ignored);
-  std::filesystem::create_directories(platform::ToNativePath(tiles), ignored);
-  std::filesystem::create_directories(platform::ToNativePath(xemFolder), ignored);
+  const std::string xemName = tileName.substr(0, tileName.size() - 4) + ".xem";  // a tile's name ends in .hgt
+  std::string refused;
+  if (!PrepareFolder(tiles, tileName, &refused) || !PrepareFolder(xemFolder, xemName, &refused)) {
+    std::fprintf(stderr, "demo: %s; choose another --out folder\n", refused.c_str());
+    return cli::kExitOutput;
+  }
   const std::string tile = tiles + "\\" + tileName;
   if (!CopyFile(source, tile)) {
     std::fprintf(stderr, "demo: cannot copy %s into %s\n", tileArg.c_str(), platform::ToNativePath(tiles).c_str());
     return cli::kExitOutput;
   }
-  if (!regionGiven) region = cli::Region{lat - 0.5, lon - 0.5, lat + 1.5, lon + 1.5};
+  if (!regionGiven) region = picture::Region{lat - 0.5, lon - 0.5, lat + 1.5, lon + 1.5};
 
   PluginInfo info;
   std::memset(&info, 0xCD, sizeof info);
@@ -247,7 +270,7 @@ int Run(host::Plugin& plugin, int argc, char** argv) {
               cli::ToTerminal(opened.typeName).c_str(), opened.width, opened.height, opened.samplesPerDegreeY,
               opened.south, opened.north, opened.west, opened.east);
 
-  cli::ServedMap served;
+  picture::ServedMap served;
   served.originLat = static_cast<int>(std::lround(opened.south + 0.5 / opened.samplesPerDegreeY));
   served.originLon = static_cast<int>(std::lround(opened.west + 0.5 / opened.samplesPerDegreeX));
   served.tileSpan = static_cast<int>(opened.samplesPerDegreeY);
@@ -259,8 +282,8 @@ int Run(host::Plugin& plugin, int argc, char** argv) {
     return host::ReadMapBlock(map, number, samples) == 1;
   };
   served.hasTile = [&tiles, kind](int la, int lo) { return ClassifyHgtFile(FormatTilePath(tiles, la, lo)) == kind; };
-  cli::Lattice lattice;
-  if (!cli::RegionLattice(region, opened.samplesPerDegreeY, std::int64_t{64} << 20, &lattice)) {
+  picture::Lattice lattice;
+  if (!picture::RegionLattice(region, opened.samplesPerDegreeY, std::int64_t{64} << 20, &lattice)) {
     std::fprintf(stderr, "demo: the region holds no samples or too many\n");
     plugin.Release();
     return cli::kExitUsage;
@@ -268,7 +291,7 @@ int Run(host::Plugin& plugin, int argc, char** argv) {
   std::string error;
   ReliefGrid before, after;
   t = Clock::now();
-  ok = cli::ServedRelief(served, lattice, true, &before, &error) && ok;
+  ok = picture::ServedRelief(served, lattice, true, &before, &error) && ok;
   const double renderMs = MsSince(t);
   const int blocksPerPicture = blocksRead;
   ok = WritePicture(before, out, "1-served-sea-0m.png", &pictures) && ok;
@@ -288,7 +311,7 @@ int Run(host::Plugin& plugin, int argc, char** argv) {
   t = Clock::now();
   ok = RunScript(settings) && ok;
   const double settingsMs = MsSince(t);
-  ok = cli::ServedRelief(served, lattice, true, &after, &error) && ok;
+  ok = picture::ServedRelief(served, lattice, true, &after, &error) && ok;
   ok = WritePicture(after, out, ("2-served-sea-" + std::to_string(level) + "m.png").c_str(), &pictures) && ok;
   const Counts c1 = Count(after);
   std::printf("   drawn again: sea %.1f%% (was %.1f%%); %s samples went under water\n",
@@ -328,13 +351,13 @@ int Run(host::Plugin& plugin, int argc, char** argv) {
   platform::GetFileSize(registered.front().c_str(), &xemBytes);
   std::printf("4. Finish registered %s with the host, which opened it as its cover map\n",
               platform::ToNativePath(registered.front()).c_str());
-  cli::XemMap xem = cli::XemMapOf(header);
+  picture::XemMap xem = cli::XemMapOf(header);
   xem.readBlock = [cover](int column, int row, std::vector<std::uint16_t>* samples, std::string* why) {
     return host::ReadXemBlock(cover, column, row, samples, why);
   };
   ReliefGrid decoded;
   t = Clock::now();
-  ok = cli::XemRelief(xem, lattice, &decoded, &error) && ok;
+  ok = picture::XemRelief(xem, lattice, &decoded, &error) && ok;
   const double decodeMs = MsSince(t);
   ok = WritePicture(decoded, out, ("3-xem-sea-" + std::to_string(level) + "m.png").c_str(), &pictures) && ok;
   // Where the XEM file has data, the host shows what the plug-in served.

@@ -1,11 +1,13 @@
-// Shaded-relief pictures of elevation grids, written as PNG.
+// Shaded-relief pictures of elevation grids.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace srtm::cli {
+#include "picture/png.h"
+
+namespace srtm::picture {
 
 // What a picture element shows.
 enum class Surface : std::uint8_t { kLand, kSea, kMissing };
@@ -29,25 +31,16 @@ struct ReliefGrid {
   std::size_t At(int row, int column) const { return static_cast<std::size_t>(row) * width + column; }
 };
 
-// 8-bit RGB pixels, row 0 the top row.
-struct ReliefImage {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint8_t> rgb;  // width * height * 3
-};
-
 // Colours land by height (green lowlands to brown and white peaks), shaded by a light
 // from the north-west; sea is blue, missing data grey with a light diagonal hatch.
 // `scale` > 1 makes each output pixel the mean of scale x scale samples.
-ReliefImage RenderRelief(const ReliefGrid& grid, int scale);
+RgbImage RenderRelief(const ReliefGrid& grid, int scale);
 
 // The smallest scale that keeps both sides of the picture at most `maxSide` pixels.
 int ScaleToFit(const ReliefGrid& grid, int maxSide);
 
-// Writes the picture as a PNG file at a path of this system (no partial file is left).
-// Returns an empty string on success, else what went wrong.
-std::string WritePng(const ReliefImage& image, const std::string& nativePath);
-// RenderRelief, then WritePng.
-std::string WriteReliefPng(const ReliefGrid& grid, int scale, const std::string& nativePath);
+// RenderRelief, then WritePng at the plug-in path `path`: an empty string on success,
+// else what went wrong.
+std::string WriteReliefPng(const ReliefGrid& grid, int scale, const std::string& path);
 
-}  // namespace srtm::cli
+}  // namespace srtm::picture

@@ -1,5 +1,6 @@
-// The screenshots' PNG files, read back with libpng: every pixel as written, also past
-// the first stored deflate block, and nothing written for an image that is not whole.
+// PNG files read back with libpng: the pictures of both writers (libpng's, and the small
+// zlib writer the Windows world uses) hold every pixel as written, and an image that is
+// not whole gives no file.
 #include <png.h>
 
 #include <cstdint>
@@ -7,11 +8,11 @@
 #include <vector>
 
 #include "gtest/gtest.h"
-#include "testhost/png_file.h"
+#include "picture/png.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
 
-namespace srtm::host {
+namespace srtm::picture {
 namespace {
 
 RgbImage Pattern(int width, int height) {
@@ -40,15 +41,20 @@ std::vector<std::uint8_t> Decode(const std::vector<std::uint8_t>& file, int* wid
   return pixels;
 }
 
-TEST(PngFile, LibpngReadsBackEveryPixelOfSmallAndMultiBlockImages) {
-  // 300 x 200 x 3 bytes of rows: four stored blocks of at most 65535 bytes.
+TEST(PngFile, BothWritersGiveEveryPixelBack) {
   for (auto size : {std::pair<int, int>{1, 1}, {3, 2}, {300, 200}}) {
     const RgbImage image = Pattern(size.first, size.second);
-    int width = 0, height = 0;
-    EXPECT_EQ(Decode(EncodePng(image), &width, &height), image.rgb) << size.first << " x " << size.second;
-    EXPECT_EQ(width, size.first);
-    EXPECT_EQ(height, size.second);
+    for (bool small : {false, true}) {
+      SCOPED_TRACE(std::to_string(size.first) + " x " + std::to_string(size.second) + (small ? ", zlib" : ", libpng"));
+      int width = 0, height = 0;
+      EXPECT_EQ(Decode(small ? EncodePngWithZlib(image) : EncodePng(image), &width, &height), image.rgb);
+      EXPECT_EQ(width, size.first);
+      EXPECT_EQ(height, size.second);
+    }
   }
+  // Compressed, not stored: 180,000 bytes of one colour take a few hundred.
+  const RgbImage flat{300, 200, std::vector<std::uint8_t>(300 * 200 * 3, 90)};
+  EXPECT_LT(EncodePngWithZlib(flat).size(), 2000u);
 }
 
 TEST(PngFile, AnImageThatIsNotWholeGivesNoFile) {
@@ -57,14 +63,14 @@ TEST(PngFile, AnImageThatIsNotWholeGivesNoFile) {
   EXPECT_TRUE(EncodePng(image).empty());
   EXPECT_TRUE(EncodePng(RgbImage{}).empty());
   test::TempFolder folder;
-  const std::string path = srtm::platform::ToNativePath(folder.File("cut.png"));
-  EXPECT_FALSE(WritePng(path, image));
-  EXPECT_FALSE(test::Exists(folder.File("cut.png")));
-  EXPECT_FALSE(WritePng(srtm::platform::ToNativePath(folder.File("missing\\x.png")), Pattern(2, 2)));
-  ASSERT_TRUE(WritePng(path, Pattern(2, 2)));
+  const std::string path = folder.File("cut.png");
+  EXPECT_FALSE(WritePng(image, path).empty());
+  EXPECT_FALSE(test::Exists(path));
+  EXPECT_FALSE(WritePng(Pattern(2, 2), folder.File("missing\\x.png")).empty());
+  ASSERT_EQ(WritePng(Pattern(2, 2), path), "");
   int width = 0, height = 0;
   EXPECT_EQ(Decode(test::ReadBytes(folder.File("cut.png")), &width, &height), Pattern(2, 2).rgb);
 }
 
 }  // namespace
-}  // namespace srtm::host
+}  // namespace srtm::picture

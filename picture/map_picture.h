@@ -9,10 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/relief.h"
-#include "xem/xem_format.h"
+#include "picture/relief.h"
 
-namespace srtm::cli {
+namespace srtm::picture {
 
 // A region of the globe in degrees, south and west negative.
 struct Region {
@@ -54,18 +53,17 @@ struct ServedMap {
 bool ServedRelief(const ServedMap& map, const Lattice& lattice, bool seaOn, ReliefGrid* grid, std::string* error);
 
 // An XEM grid as the host decodes it: its header's geometry, and its blocks after the
-// XEM hook (sea as kXemSeaValue, voids as VOID_SAMPLE).
+// XEM hook, with the values that stand for sea and for no data.
 struct XemMap {
   int lat = 0, lon = 0;  // south-west corner
   int gridWidth = 0, gridHeight = 0, blockWidth = 0, blockHeight = 0;
+  std::uint16_t seaValue = 0;
+  std::uint16_t voidValue = 0;
   std::function<bool(int column, int row, std::vector<std::uint16_t>* samples, std::string* error)> readBlock;
 };
-
-// The geometry of an XEM file from its header (readBlock left for the caller to set).
-XemMap XemMapOf(const XemHeader& header);
 
 // The XEM samples on `lattice` (at the grid's own spacing) as relief; samples outside
 // the grid are missing.
 bool XemRelief(const XemMap& map, const Lattice& lattice, ReliefGrid* grid, std::string* error);
 
-}  // namespace srtm::cli
+}  // namespace srtm::picture

@@ -1,4 +1,4 @@
-#include "tools/map_picture.h"
+#include "picture/map_picture.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,9 +6,7 @@
 #include <map>
 #include <utility>
 
-#include "hgt/paths.h"
-
-namespace srtm::cli {
+namespace srtm::picture {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -107,17 +105,6 @@ bool ServedRelief(const ServedMap& map, const Lattice& lattice, bool seaOn, Reli
   return true;
 }
 
-XemMap XemMapOf(const XemHeader& header) {
-  XemMap map;
-  map.lat = static_cast<int>(std::lround(header.southEdge / 360000.0));
-  map.lon = static_cast<int>(std::lround(header.westEdge / 360000.0));
-  map.gridWidth = header.gridWidth;
-  map.gridHeight = header.gridHeight;
-  map.blockWidth = header.blockWidth;
-  map.blockHeight = header.blockHeight;
-  return map;
-}
-
 bool XemRelief(const XemMap& map, const Lattice& lattice, ReliefGrid* grid, std::string* error) {
   grid->Resize(lattice.columns, lattice.rows);
   SetSpacing(lattice, grid);
@@ -141,9 +128,9 @@ bool XemRelief(const XemMap& map, const Lattice& lattice, ReliefGrid* grid, std:
           if (x < x0 || x > x1) continue;
           const std::size_t at = grid->At(gridRow, static_cast<int>(x - x0));
           const std::uint16_t sample = block[static_cast<std::size_t>(j) * map.blockWidth + i];
-          if (sample == static_cast<std::uint16_t>(kXemSeaValue)) {
+          if (sample == map.seaValue) {
             grid->surface[at] = Surface::kSea;
-          } else if (sample != static_cast<std::uint16_t>(VOID_SAMPLE)) {
+          } else if (sample != map.voidValue) {
             grid->surface[at] = Surface::kLand;
             grid->heights[at] = static_cast<std::int16_t>(sample);
           }
@@ -154,4 +141,4 @@ bool XemRelief(const XemMap& map, const Lattice& lattice, ReliefGrid* grid, std:
   return true;
 }
 
-}  // namespace srtm::cli
+}  // namespace srtm::picture

@@ -1,16 +1,9 @@
-#include "tools/relief.h"
+#include "picture/relief.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
-#if defined(_WIN32)
-#include "testhost/png_file.h"
-#else
-#include <png.h>
-#endif
-
-namespace srtm::cli {
+namespace srtm::picture {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -85,8 +78,8 @@ ReliefGrid Reduce(const ReliefGrid& in, int scale) {
 
 }  // namespace
 
-ReliefImage RenderRelief(const ReliefGrid& input, int scale) {
-  ReliefImage image;
+RgbImage RenderRelief(const ReliefGrid& input, int scale) {
+  RgbImage image;
   if (input.width <= 0 || input.height <= 0) return image;
   const ReliefGrid grid = Reduce(input, scale);
   const int w = grid.width;
@@ -143,53 +136,9 @@ int ScaleToFit(const ReliefGrid& grid, int maxSide) {
   return scale;
 }
 
-std::string WriteReliefPng(const ReliefGrid& grid, int scale, const std::string& nativePath) {
+std::string WriteReliefPng(const ReliefGrid& grid, int scale, const std::string& path) {
   if (grid.width <= 0 || grid.height <= 0) return "the picture is empty";
-  return WritePng(RenderRelief(grid, scale), nativePath);
+  return WritePng(RenderRelief(grid, scale), path);
 }
 
-#if defined(_WIN32)
-
-// The Windows world has no libpng: the stand-in host's own writer keeps the pixels in
-// stored deflate blocks, bigger files but the same picture.
-std::string WritePng(const ReliefImage& image, const std::string& nativePath) {
-  host::RgbImage out;
-  out.width = image.width;
-  out.height = image.height;
-  out.rgb = image.rgb;
-  return host::WritePng(nativePath, out) ? "" : "cannot write " + nativePath;
-}
-
-#else
-
-std::string WritePng(const ReliefImage& image, const std::string& nativePath) {
-  const int w = image.width;
-  const int h = image.height;
-  const std::vector<std::uint8_t>& rgb = image.rgb;
-  if (w <= 0 || h <= 0 || rgb.size() != static_cast<std::size_t>(w) * h * 3) return "the picture is empty";
-
-  FILE* file = std::fopen(nativePath.c_str(), "wb");
-  if (!file) return "cannot create " + nativePath;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  bool ok = png && info;
-  if (ok && setjmp(png_jmpbuf(png))) {
-    ok = false;  // libpng failed while writing
-  } else if (ok) {
-    png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int r = 0; r < h; ++r) png_write_row(png, &rgb[static_cast<std::size_t>(r) * w * 3]);
-    png_write_end(png, nullptr);
-  }
-  png_destroy_write_struct(&png, &info);
-  ok = std::fclose(file) == 0 && ok;
-  if (ok) return "";
-  std::remove(nativePath.c_str());  // no partial picture
-  return "cannot write " + nativePath;
-}
-
-#endif
-
-}  // namespace srtm::cli
+}  // namespace srtm::picture
