@@ -30,3 +30,23 @@ echo "srtm.qlp $(git -C "$root" describe --always --dirty 2>/dev/null || echo '?
      "GDAL $(gdalinfo --version | cut -d, -f1 | cut -d' ' -f2), best of $runs runs, $(nproc) cores," \
      "load $(cut -d' ' -f1-3 /proc/loadavg)"
 /usr/bin/python3 "$here/compare.py" "$build" "$runs"
+
+# The same figures in both worlds: the native build, and the Windows build users run,
+# under Wine where this machine runs it.
+echo
+echo "both worlds (world_timing, medians)"
+cmake --build "$build" --target world_timing >/dev/null
+native_figures=$("$build/bin/world_timing")
+win32=$root/build/win32
+windows_figures=""
+if reason=$(bash "$root/scripts/wine-works.sh" 2>&1); then
+  [ -f "$win32/CMakeCache.txt" ] || (cd "$root" && cmake --preset win32 >/dev/null)
+  cmake --build "$win32" -j"$(nproc)" --target world_timing >/dev/null
+  windows_figures=$("$root/scripts/with-wine.sh" wine "$win32/bin/world_timing.exe" | tr -d '\r')
+fi
+printf '  %-42s %12s %18s\n' "" "native" "Windows (Wine)"
+while IFS=$'\t' read -r what value unit; do
+  other=$(awk -F'\t' -v w="$what" '$1 == w { print $2 " " $3 }' <<<"$windows_figures")
+  printf '  %-42s %12s %18s\n' "$what" "$value $unit" "${other:-not measured}"
+done <<<"$native_figures"
+[ -n "$windows_figures" ] || echo "  (Windows world: $reason)"

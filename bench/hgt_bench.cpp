@@ -7,16 +7,11 @@
 // terrain with about 1 % of the samples void, in 4 x 4 patches, so the fill does work.
 #include <benchmark/benchmark.h>
 
-#include <cmath>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
+#include "bench/bench_tiles.h"
 #include "hgt/hgt_tile.h"
 #include "hgt/paths.h"
 #include "hgt/settings.h"
@@ -24,69 +19,9 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using srtm::HgtTile;
-
-std::int32_t BlockNumber(int row, int column) {
-  return (row / 100) * 100000000 + (column / 100) * 1000000 + (row % 100) * 10000 + (column % 100) * 100;
-}
-
-std::vector<char> MakeTile(int side, unsigned seed) {
-  std::vector<std::int16_t> heights(static_cast<std::size_t>(side) * side);
-  for (int r = 0; r < side; ++r) {
-    for (int c = 0; c < side; ++c) {
-      double h = 400 + 300 * std::sin(r / 97.0 + seed) * std::cos(c / 131.0) + (r * 7 + c * 3) % 23;
-      heights[static_cast<std::size_t>(r) * side + c] = static_cast<std::int16_t>(h);
-    }
-  }
-  std::mt19937 random(seed);
-  std::uniform_int_distribution<int> at(0, side - 4);
-  const std::size_t patches = heights.size() / 100 / 16;  // about 1 % void
-  for (std::size_t p = 0; p < patches; ++p) {
-    int r0 = at(random), c0 = at(random);
-    for (int r = r0; r < r0 + 4; ++r) {
-      for (int c = c0; c < c0 + 4; ++c) heights[static_cast<std::size_t>(r) * side + c] = srtm::VOID_SAMPLE;
-    }
-  }
-  std::vector<char> bytes(heights.size() * 2);
-  for (std::size_t i = 0; i < heights.size(); ++i) {
-    auto v = static_cast<std::uint16_t>(heights[i]);
-    bytes[2 * i] = static_cast<char>(v >> 8);
-    bytes[2 * i + 1] = static_cast<char>(v & 0xFF);
-  }
-  return bytes;
-}
-
-// A folder of the four tiles of one kind, written once per process and warmed up.
-class TileFolder {
- public:
-  explicit TileFolder(int side) {
-    native_ = fs::temp_directory_path() / ("srtm-hgt-bench-" + std::to_string(side) + "-" + std::to_string(::getpid()));
-    fs::create_directories(native_);
-    folder_ = srtm::platform::FromUserPath(native_.string());
-    unsigned seed = 1;
-    for (int lat : {0, 1}) {
-      for (int lon : {0, 1}) {
-        std::string path = srtm::FormatTilePath(folder_, lat, lon);
-        std::vector<char> bytes = MakeTile(side, seed++);
-        std::ofstream(srtm::platform::ToNativePath(path), std::ios::binary).write(bytes.data(), bytes.size());
-        // Read it back once so that it sits in the page cache.
-        std::ifstream in(srtm::platform::ToNativePath(path), std::ios::binary);
-        std::vector<char> check(bytes.size());
-        in.read(check.data(), static_cast<std::streamsize>(check.size()));
-      }
-    }
-  }
-  ~TileFolder() {
-    std::error_code ignored;
-    fs::remove_all(native_, ignored);
-  }
-  std::string TilePath() const { return srtm::FormatTilePath(folder_, 0, 0); }
-
- private:
-  fs::path native_;
-  std::string folder_;
-};
+using srtm::bench::BlockNumber;
+using srtm::bench::TileFolder;
 
 const TileFolder& Folder(int kind) {
   static TileFolder srtm3(1201);
@@ -104,15 +39,7 @@ void BM_ReadBlock(benchmark::State& state) {
     state.SkipWithError("cannot open the tile");
     return;
   }
-  // Tile (0, 0) starts at map row 90 x span and column 180 x span.
-  const int span = kind == srtm::kSrtm1 ? 3600 : 1200;
-  const int row0 = 90 * span, column0 = 180 * span;
-  int row = (row0 + 319) / 320, column = (column0 + 319) / 320 + 1;  // wholly inside
-  if (straddle) {
-    row = (row0 + span) / 320;            // ends past the tile row
-    column = (column0 + span) / 320 + 1;  // ends past the tile column
-  }
-  const std::int32_t n = BlockNumber(row, column);
+  const std::int32_t n = srtm::bench::BenchBlock(kind, straddle);
   srtm::g_pluginSettings = srtm::PluginSettings{fill ? 1 : 0, 1, 0};
   std::vector<std::int16_t> block(srtm::BLOCK_SAMPLES);
   for (auto _ : state) {

@@ -5,6 +5,11 @@ if(SRTM_WERROR)
   list(APPEND SRTM_WARNINGS -Werror)
 endif()
 
+if(WIN32 AND NOT CMAKE_CXX_FLAGS MATCHES "-msse2")
+  # The toolchain's flags reach a build folder only when it is made.
+  message(FATAL_ERROR "this build folder was made before SSE2 became the floor of the Windows world: "
+                      "delete ${CMAKE_BINARY_DIR} and configure again")
+endif()
 if(WIN32)
   # The plug-in and the test programs must need no DLL beyond Windows' own.
   add_link_options(-static -static-libgcc -static-libstdc++)
