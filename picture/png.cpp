@@ -1,6 +1,5 @@
 #include "picture/png.h"
 
-#include <array>
 #include <csetjmp>
 
 #include <zlib.h>

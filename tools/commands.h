@@ -24,5 +24,7 @@ int Info(int argc, char** argv);
 int Decode(int argc, char** argv);
 int Verify(int argc, char** argv);
 int Render(int argc, char** argv);
+// Import (GDAL; in the Linux build only).
+int Import(int argc, char** argv);
 
 }  // namespace srtm::cli

@@ -1,18 +1,15 @@
 // srtm compress: the tiles of a folder into XEM files, on several threads, with
 // progress on stderr; Ctrl-C stops as the wizard's Abort button does.
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "hgt/paths.h"
 #include "platform/platform.h"
+#include "tools/batch_cli.h"
 #include "tools/cli_util.h"
 #include "tools/commands.h"
 #include "tools/parallel_compress.h"
@@ -20,103 +17,31 @@
 namespace srtm::cli {
 namespace {
 
-// Set by the signal handler, which may run on any thread: a lock-free atomic, not a
-// volatile flag, so that the thread polling it sees the store.
-std::atomic<int> g_interrupted{0};
-static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only touch lock-free atomics");
-extern "C" void OnInterrupt(int) { g_interrupted.store(1); }
-
-// Ctrl-C, and the termination signals a scheduler sends, ask for a stop while alive.
-class InterruptGuard {
+// Progress of a batch: per finished tile off a terminal, the bar on one.
+class CompressDisplay {
  public:
-  InterruptGuard() {
-    g_interrupted.store(0);
-    previousInt_ = std::signal(SIGINT, OnInterrupt);
-    previousTerm_ = std::signal(SIGTERM, OnInterrupt);
-#if defined(SIGHUP)
-    previousHup_ = std::signal(SIGHUP, OnInterrupt);
-#endif
-  }
-  ~InterruptGuard() {
-    std::signal(SIGINT, previousInt_);
-    std::signal(SIGTERM, previousTerm_);
-#if defined(SIGHUP)
-    std::signal(SIGHUP, previousHup_);
-#endif
-  }
-
- private:
-  void (*previousInt_)(int) = nullptr;
-  void (*previousTerm_)(int) = nullptr;
-#if defined(SIGHUP)
-  void (*previousHup_)(int) = nullptr;
-#endif
-};
-
-std::string Clock(double seconds) {
-  if (seconds < 0) return "--:--";
-  const long s = static_cast<long>(seconds + 0.5);
-  char text[32];
-  if (s >= 3600) {
-    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
-  } else {
-    std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
-  }
-  return text;
-}
-
-// Progress on stderr: a bar redrawn in place on a terminal, a line per finished tile
-// otherwise (logs of a scheduler).
-class ProgressDisplay {
- public:
-  ProgressDisplay(const std::vector<TileJob>& tiles, bool quiet)
-      : tiles_(tiles), terminal_(IsTerminal(stderr)), quiet_(quiet), start_(std::chrono::steady_clock::now()) {}
+  CompressDisplay(const std::vector<TileJob>& tiles, bool quiet) : tiles_(tiles), display_("compress", quiet) {}
 
   void Update(const CompressProgress& p) {
-    if (quiet_) return;
-    const double elapsed = Seconds();
-    const double rate = elapsed > 0 ? p.tilesDone / elapsed : 0;
-    const double left = p.blocksDone > 0 && elapsed > 0.2
-                            ? static_cast<double>(p.blocksTotal - p.blocksDone) * elapsed / p.blocksDone
-                            : -1;
-    if (!terminal_) {
-      std::size_t done = p.tilesDone - p.finished.size();
-      for (const auto& f : p.finished) {
-        const char* what = f.second == TileOutcome::kConverted ? "done"
-                           : f.second == TileOutcome::kStopped ? "stopped"
-                                                               : "NOT converted";
-        std::fprintf(stderr, "compress: %zu/%zu %s %s (%.1f tiles/s, %s left)\n", ++done, p.tilesTotal,
-                     tiles_[f.first].name.c_str(), what, rate, Clock(left).c_str());
-      }
-      std::fflush(stderr);
+    const double fraction = p.blocksTotal > 0 ? static_cast<double>(p.blocksDone) / p.blocksTotal : 1.0;
+    if (display_.terminal()) {
+      display_.Bar(fraction, p.tilesDone, p.tilesTotal);
       return;
     }
-    const int width = 30;
-    const double fraction = p.blocksTotal > 0 ? static_cast<double>(p.blocksDone) / p.blocksTotal : 1.0;
-    const int filled = static_cast<int>(fraction * width);
-    std::string bar(static_cast<std::size_t>(filled), '#');
-    bar.append(static_cast<std::size_t>(width - filled), '.');
-    std::fprintf(stderr, "\r[%s] %3d%%  %zu/%zu tiles  %.1f tiles/s  %s left  ", bar.c_str(),
-                 static_cast<int>(fraction * 100), p.tilesDone, p.tilesTotal, rate, Clock(left).c_str());
-    std::fflush(stderr);
-    drawn_ = true;
+    std::size_t done = p.tilesDone - p.finished.size();
+    for (const auto& f : p.finished) {
+      const char* what = f.second == TileOutcome::kConverted ? "done"
+                         : f.second == TileOutcome::kStopped ? "stopped"
+                                                             : "NOT converted";
+      display_.Line(fraction, ++done, p.tilesTotal, tiles_[f.first].name, what);
+    }
   }
-
-  // Ends the bar's line before anything else is printed.
-  void Finish() {
-    if (drawn_) std::fprintf(stderr, "\n");
-    drawn_ = false;
-  }
-  double Seconds() const {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-  }
+  void Finish() { display_.Finish(); }
+  double Seconds() const { return display_.Seconds(); }
 
  private:
   const std::vector<TileJob>& tiles_;
-  bool terminal_;
-  bool quiet_;
-  bool drawn_ = false;
-  std::chrono::steady_clock::time_point start_;
+  ProgressDisplay display_;
 };
 
 int CompressUsage(FILE* out) {
@@ -142,24 +67,19 @@ int CompressUsage(FILE* out) {
   return out == stdout ? kExitOk : kExitUsage;
 }
 
-int DefaultJobs() {
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores > 0 ? static_cast<int>(cores) : 1;
-}
-
 }  // namespace
 
 int Compress(int argc, char** argv) {
   std::string input, outputFolder;
   std::int32_t fill = 1;
-  int overwrite = 1;
-  std::int32_t jobs = DefaultJobs();
-  int part = 1, parts = 1;
-  bool quiet = false;
+  BatchOptions batch;
   for (int i = 0; i < argc; ++i) {
     const char* arg = argv[i];
     const bool hasValue = i + 1 < argc;
     if (IsHelp(arg)) return CompressUsage(stdout);
+    const OptionParse taken = ParseBatchOption("compress", argc, argv, &i, &batch);
+    if (taken == OptionParse::kBad) return kExitUsage;
+    if (taken == OptionParse::kTaken) continue;
     if (std::strcmp(arg, "-o") == 0 && hasValue) {
       outputFolder = argv[++i];
     } else if (std::strcmp(arg, "--fill") == 0 && hasValue) {
@@ -167,20 +87,6 @@ int Compress(int argc, char** argv) {
         std::fprintf(stderr, "srtm compress: --fill wants on or off, not '%s'\n", argv[i]);
         return kExitUsage;
       }
-    } else if (std::strcmp(arg, "--jobs") == 0 && hasValue) {
-      if (!ParseInt32(argv[++i], &jobs) || jobs < 1 || jobs > 256) {
-        std::fprintf(stderr, "srtm compress: --jobs wants a number from 1 to 256, not '%s'\n", argv[i]);
-        return kExitUsage;
-      }
-    } else if (std::strcmp(arg, "--shard") == 0 && hasValue) {
-      if (!ParsePart(argv[++i], &part, &parts)) {
-        std::fprintf(stderr, "srtm compress: --shard wants K/N with 1 <= K <= N, not '%s'\n", argv[i]);
-        return kExitUsage;
-      }
-    } else if (std::strcmp(arg, "--skip-existing") == 0) {
-      overwrite = 0;
-    } else if (std::strcmp(arg, "--quiet") == 0) {
-      quiet = true;
     } else if (!LooksLikeOption(arg) && input.empty()) {
       input = arg;
     } else {
@@ -222,6 +128,9 @@ int Compress(int argc, char** argv) {
       std::fprintf(stderr, "srtm compress: %s passed over: not a tile of either kind (name or size)\n", name.c_str());
     }
   }
+  const int part = batch.part, parts = batch.parts, jobs = batch.jobs;
+  const bool quiet = batch.quiet;
+  const int overwrite = batch.skipExisting ? 0 : 1;
   std::vector<TileJob> tiles = SelectPart(all, part, parts);
   for (TileJob& tile : tiles) tile.fillVoids = fill;
   if (!quiet) {
@@ -233,10 +142,10 @@ int Compress(int argc, char** argv) {
 
   MessageBoxesToStderr boxes;
   InterruptGuard interrupts;
-  ProgressDisplay display(tiles, quiet);
+  CompressDisplay display(tiles, quiet);
   const CompressResult result = CompressTiles(tiles, outputPath, overwrite, jobs, [&](const CompressProgress& p) {
     display.Update(p);
-    return g_interrupted.load() == 0;
+    return !Interrupted();
   });
   display.Finish();
   const double seconds = display.Seconds();

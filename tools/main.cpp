@@ -21,6 +21,7 @@ const Command kCommands[] = {
     {"decode", srtm::cli::Decode, "write an XEM file back as an .hgt tile (or its raw grid)"},
     {"verify", srtm::cli::Verify, "check an XEM file against its source tile"},
     {"render", srtm::cli::Render, "draw a shaded-relief PNG of a tile's map or an XEM file"},
+    {"import", srtm::cli::Import, "make tiles from other elevation data (archives, GeoTIFF; Linux build)"},
 };
 
 int Usage(FILE* out) {

@@ -1,0 +1,129 @@
+#include "tools/batch_cli.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "tools/cli_util.h"
+#include "tools/parallel_compress.h"
+
+namespace srtm::cli {
+namespace {
+
+// Set by the signal handler, which may run on any thread: a lock-free atomic, not a
+// volatile flag, so that the thread polling it sees the store.
+std::atomic<int> g_interrupted{0};
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only touch lock-free atomics");
+extern "C" void OnInterrupt(int) { g_interrupted.store(1); }
+
+int DefaultJobs() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores > 0 ? static_cast<int>(cores) : 1;
+}
+
+}  // namespace
+
+InterruptGuard::InterruptGuard() {
+  g_interrupted.store(0);
+  previousInt_ = std::signal(SIGINT, OnInterrupt);
+  previousTerm_ = std::signal(SIGTERM, OnInterrupt);
+#if defined(SIGHUP)
+  previousHup_ = std::signal(SIGHUP, OnInterrupt);
+#endif
+}
+
+InterruptGuard::~InterruptGuard() {
+  std::signal(SIGINT, previousInt_);
+  std::signal(SIGTERM, previousTerm_);
+#if defined(SIGHUP)
+  std::signal(SIGHUP, previousHup_);
+#endif
+}
+
+bool Interrupted() { return g_interrupted.load() != 0; }
+
+BatchOptions::BatchOptions() : jobs(DefaultJobs()) {}
+
+OptionParse ParseBatchOption(const char* command, int argc, char** argv, int* i, BatchOptions* options) {
+  const char* arg = argv[*i];
+  const bool hasValue = *i + 1 < argc;
+  if (std::strcmp(arg, "--jobs") == 0 && hasValue) {
+    std::int32_t jobs = 0;
+    if (!ParseInt32(argv[++*i], &jobs) || jobs < 1 || jobs > 256) {
+      std::fprintf(stderr, "srtm %s: --jobs wants a number from 1 to 256, not '%s'\n", command, argv[*i]);
+      return OptionParse::kBad;
+    }
+    options->jobs = jobs;
+  } else if (std::strcmp(arg, "--shard") == 0 && hasValue) {
+    if (!ParsePart(argv[++*i], &options->part, &options->parts)) {
+      std::fprintf(stderr, "srtm %s: --shard wants K/N with 1 <= K <= N, not '%s'\n", command, argv[*i]);
+      return OptionParse::kBad;
+    }
+  } else if (std::strcmp(arg, "--skip-existing") == 0) {
+    options->skipExisting = true;
+  } else if (std::strcmp(arg, "--quiet") == 0) {
+    options->quiet = true;
+  } else {
+    return OptionParse::kNotMine;
+  }
+  return OptionParse::kTaken;
+}
+
+std::string Clock(double seconds) {
+  if (seconds < 0) return "--:--";
+  const long s = static_cast<long>(seconds + 0.5);
+  char text[32];
+  if (s >= 3600) {
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+  } else {
+    std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+  }
+  return text;
+}
+
+ProgressDisplay::ProgressDisplay(const char* command, bool quiet)
+    : command_(command), terminal_(IsTerminal(stderr)), quiet_(quiet), start_(std::chrono::steady_clock::now()) {}
+
+double ProgressDisplay::Seconds() const {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+}
+
+double ProgressDisplay::Rate(std::size_t done) const {
+  const double elapsed = Seconds();
+  return elapsed > 0 ? static_cast<double>(done) / elapsed : 0;
+}
+
+double ProgressDisplay::Left(double fraction) const {
+  const double elapsed = Seconds();
+  return fraction > 0 && elapsed > 0.2 ? (1 - fraction) * elapsed / fraction : -1;
+}
+
+void ProgressDisplay::Bar(double fraction, std::size_t done, std::size_t total) {
+  if (quiet_) return;
+  const int width = 30;
+  const int filled = static_cast<int>(fraction * width);
+  std::string bar(static_cast<std::size_t>(filled), '#');
+  bar.append(static_cast<std::size_t>(width - filled), '.');
+  std::fprintf(stderr, "\r[%s] %3d%%  %zu/%zu tiles  %.1f tiles/s  %s left  ", bar.c_str(),
+               static_cast<int>(fraction * 100), done, total, Rate(done), Clock(Left(fraction)).c_str());
+  std::fflush(stderr);
+  drawn_ = true;
+}
+
+void ProgressDisplay::Line(double fraction, std::size_t done, std::size_t total, const std::string& name,
+                           const char* what) {
+  if (quiet_) return;
+  std::fprintf(stderr, "%s: %zu/%zu %s %s (%.1f tiles/s, %s left)\n", command_.c_str(), done, total, name.c_str(),
+               what, Rate(done), Clock(Left(fraction)).c_str());
+  std::fflush(stderr);
+}
+
+void ProgressDisplay::Finish() {
+  if (drawn_) std::fprintf(stderr, "\n");
+  drawn_ = false;
+}
+
+}  // namespace srtm::cli

@@ -1,0 +1,67 @@
+// What the batch commands of the srtm tool (compress, import) share: Ctrl-C, the
+// --jobs/--shard/--skip-existing/--quiet options and the progress display on stderr.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+namespace srtm::cli {
+
+// Ctrl-C, and the termination signals a scheduler sends, ask for a stop while a guard
+// is alive; Interrupted() tells whether one was asked for since the guard was made.
+class InterruptGuard {
+ public:
+  InterruptGuard();
+  ~InterruptGuard();
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+ private:
+  void (*previousInt_)(int) = nullptr;
+  void (*previousTerm_)(int) = nullptr;
+  void (*previousHup_)(int) = nullptr;
+};
+bool Interrupted();
+
+// The options every batch command takes.
+struct BatchOptions {
+  int jobs = 1;  // threads (default: the number of cores)
+  int part = 1, parts = 1;
+  bool skipExisting = false;
+  bool quiet = false;
+  BatchOptions();
+};
+enum class OptionParse { kNotMine, kTaken, kBad };
+// Takes argv[*i] (and its value, advancing *i) when it is one of the batch options;
+// kBad after printing "srtm COMMAND: ..." for a wrong value.
+OptionParse ParseBatchOption(const char* command, int argc, char** argv, int* i, BatchOptions* options);
+
+// "1:02" or "1:02:03"; "--:--" for a negative (unknown) time.
+std::string Clock(double seconds);
+
+// Progress on stderr: a bar redrawn in place on a terminal, a line per finished item
+// otherwise (logs of a scheduler). `fraction` is the share of the work done so far.
+class ProgressDisplay {
+ public:
+  ProgressDisplay(const char* command, bool quiet);
+
+  bool terminal() const { return terminal_; }
+  void Bar(double fraction, std::size_t done, std::size_t total);
+  void Line(double fraction, std::size_t done, std::size_t total, const std::string& name, const char* what);
+  // Ends the bar's line before anything else is printed.
+  void Finish();
+  double Seconds() const;
+
+ private:
+  double Rate(std::size_t done) const;
+  double Left(double fraction) const;
+
+  std::string command_;
+  bool terminal_;
+  bool quiet_;
+  bool drawn_ = false;
+  std::chrono::steady_clock::time_point start_;
+};
+
+}  // namespace srtm::cli
