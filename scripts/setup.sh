@@ -8,7 +8,8 @@ set -euo pipefail
 # Japanese characters (DejaVu).
 packages=(cmake g++ make googletest libbenchmark-dev libpng-dev pkg-config locales
           g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-ipafont-gothic fonts-dejavu-core
-          clang libclang-rt-14-dev valgrind)
+          clang libclang-rt-14-dev valgrind
+          zip unzip help2man lintian dpkg-dev fakeroot man-db fonts-wine)
 
 missing=()
 for p in "${packages[@]}"; do
