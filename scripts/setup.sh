@@ -5,11 +5,14 @@ set -euo pipefail
 
 # clang with its runtime builds the libFuzzer targets; valgrind checks the plug-in for leaks.
 # The pictures' legibility checks under Wine compare IPA Gothic with a font that has no
-# Japanese characters (DejaVu).
+# Japanese characters (DejaVu). Wine's own fonts (fonts-wine, in Wine's font folder, where
+# every prefix finds them) give Marlett, which draws the dialogs' close boxes. The release
+# (scripts/release.sh) needs zip, help2man, dpkg-dev and lintian; its test, python3 (to
+# unpack as Windows does), man and col.
 packages=(cmake g++ make googletest libbenchmark-dev libpng-dev pkg-config locales
           g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth fonts-ipafont-gothic fonts-dejavu-core
           clang libclang-rt-14-dev valgrind
-          zip unzip help2man lintian dpkg-dev fakeroot man-db fonts-wine)
+          zip help2man lintian dpkg-dev man-db bsdextrautils python3 fonts-wine)
 
 missing=()
 for p in "${packages[@]}"; do
