@@ -68,6 +68,7 @@ cmake --build build/release-win32 -j"$jobs" --target srtm_plugin srtm
 echo "== release build, Linux (srtm)"
 # Debian's hardening flags; the platform layer linked in, so the tool needs no library
 # of its own and no run path.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cflags="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS) $prefix_map"
 cxxflags="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS) $prefix_map"
 cmake -S . -B build/release-native \
@@ -108,6 +109,8 @@ deb=$stage/deb
 doc=$deb/usr/share/doc/srtm
 mkdir -p "$deb/DEBIAN" "$deb/usr/bin" "$deb/usr/share/man/man1" "$doc"
 install -m 755 build/release-native/bin/srtm "$deb/usr/bin/srtm"
+# As Debian's own packaging strips: the compiler's notes go too.
+strip --remove-section=.comment --remove-section=.note "$deb/usr/bin/srtm"
 
 # The man page from the tool's own help: the overview, then each command's --help.
 h2m=$stage/commands.h2m
