@@ -1,5 +1,7 @@
 # Converts res/texts.txt (UTF-8) into a C++ header of code-page-932 byte strings.
-# Usage: cmake -DIN=texts.txt -DOUT=srtm_texts.h -DWORK=dir -P GenTexts.cmake
+# @VERSION@ in a text becomes VERSION.
+# Usage: cmake -DIN=texts.txt -DOUT=srtm_texts.h -DVERSION=1.2.0 -DWORK=dir -P GenTexts.cmake
+cmake_minimum_required(VERSION 3.25)  # "@VERSION@" below is literal text
 file(STRINGS ${IN} lines ENCODING UTF-8)
 set(body "// Generated from res/texts.txt by cmake/GenTexts.cmake. Do not edit.\n")
 string(APPEND body "// Each text is stored as code-page-932 (Shift-JIS) bytes.\n#pragma once\n\nnamespace srtm {\n\n")
@@ -14,6 +16,7 @@ foreach(line IN LISTS lines)
   set(name ${CMAKE_MATCH_1})
   set(text "${CMAKE_MATCH_2}")
   string(REPLACE "\\n" "\n" text "${text}")
+  string(REPLACE "@VERSION@" "${VERSION}" text "${text}")
   file(WRITE ${WORK}/${name}.utf8 "${text}")
   execute_process(COMMAND iconv -f UTF-8 -t CP932 ${WORK}/${name}.utf8
                   OUTPUT_FILE ${WORK}/${name}.cp932 RESULT_VARIABLE rc)

@@ -6,12 +6,16 @@ set -euo pipefail
 # The Windows world's PNG writer compresses with zlib, built for mingw-w64 by Debian.
 # clang with its runtime builds the libFuzzer targets; valgrind checks the plug-in for leaks.
 # The pictures' legibility checks under Wine compare IPA Gothic with a font that has no
-# Japanese characters (DejaVu). GDAL is the engine of `srtm import` (libgdal-dev); its tools
-# and Python bindings (with numpy) make and check the import tests' inputs.
+# Japanese characters (DejaVu). Wine's own fonts (fonts-wine, in Wine's font folder, where
+# every prefix finds them) give Marlett, which draws the dialogs' close boxes. GDAL is the
+# engine of `srtm import` (libgdal-dev); its tools and Python bindings (with numpy) make
+# and check the import tests' inputs. The release (scripts/release.sh) needs zip,
+# help2man, dpkg-dev and lintian; its test, python3 (to unpack as Windows does), man and col.
 packages=(cmake g++ make googletest libbenchmark-dev libpng-dev zlib1g-dev pkg-config locales
           libgdal-dev gdal-bin python3-gdal python3-numpy
           g++-mingw-w64-i686-posix libz-mingw-w64-dev wine wine32:i386 xvfb xauth fonts-ipafont-gothic fonts-dejavu-core
-          clang libclang-rt-14-dev valgrind)
+          clang libclang-rt-14-dev valgrind
+          zip help2man lintian dpkg-dev man-db bsdextrautils python3 fonts-wine)
 
 missing=()
 for p in "${packages[@]}"; do

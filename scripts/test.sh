@@ -43,3 +43,8 @@ cmake --preset fuzz -DSRTM_WERROR=OFF >/dev/null
 cmake --build build/fuzz -j"$jobs" --target fuzz_xem_decode fuzz_xem_reader fuzz_codec_round_trip fuzz_paths fuzz_map_source
 echo "== fuzzing, ${SRTM_FUZZ_SECONDS:-60} s a target"
 bash scripts/fuzz.sh build/fuzz
+
+# The release made as `scripts/release.sh` makes it (twice, the second time from
+# scratch, to show that it is reproducible) and installed as its users install it.
+echo "== release: the zip and the .deb, made and installed"
+bash tests/release/release_test.sh

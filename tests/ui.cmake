@@ -11,8 +11,10 @@ if(NOT WIN32)
     set(compiled_res ${CMAKE_CURRENT_BINARY_DIR}/srtm.res)
     add_custom_command(
       OUTPUT ${compiled_res}
-      COMMAND ${SRTM_WINDRES} -I${PROJECT_SOURCE_DIR}/res -i ${PROJECT_SOURCE_DIR}/res/srtm.rc -O res -o ${compiled_res}
+      COMMAND ${SRTM_WINDRES} -I${PROJECT_SOURCE_DIR}/res -I${PROJECT_BINARY_DIR}/res/generated
+              -i ${PROJECT_SOURCE_DIR}/res/srtm.rc -O res -o ${compiled_res}
       DEPENDS ${PROJECT_SOURCE_DIR}/res/srtm.rc ${PROJECT_SOURCE_DIR}/res/resource.h
+              ${PROJECT_BINARY_DIR}/res/generated/res/srtm_version.h
       COMMENT "Compiling the dialog templates with windres")
     add_custom_target(ui_compiled_res DEPENDS ${compiled_res})
     add_dependencies(ui_templates_test ui_compiled_res)

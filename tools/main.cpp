@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "res/srtm_texts.h"
 #include "tools/commands.h"
 
 namespace {
@@ -25,7 +26,8 @@ const Command kCommands[] = {
 };
 
 int Usage(FILE* out) {
-  std::fprintf(out, "usage: srtm COMMAND [ARGS...]   (srtm COMMAND --help for its arguments)\n\ncommands:\n");
+  std::fprintf(out, "usage: srtm COMMAND [ARGS...]   (srtm COMMAND --help for its arguments)\n"
+                    "       srtm --version\n\ncommands:\n");
   for (const Command& c : kCommands) std::fprintf(out, "  %-9s %s\n", c.name, c.summary);
   return out == stdout ? srtm::cli::kExitOk : srtm::cli::kExitUsage;
 }
@@ -36,6 +38,10 @@ int main(int argc, char** argv) {
   std::setlocale(LC_CTYPE, "");  // the terminal's character set, for the Japanese texts
   if (argc < 2) return Usage(stderr);
   if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) return Usage(stdout);
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::printf("srtm %s\n", srtm::kTextPluginVersion);
+    return srtm::cli::kExitOk;
+  }
   for (const Command& c : kCommands) {
     if (std::strcmp(argv[1], c.name) == 0) return c.run(argc - 2, argv + 2);
   }

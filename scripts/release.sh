@@ -1,0 +1,187 @@
+#!/usr/bin/env bash
+# Makes the release into dist/ from a checkout:
+#   srtm-qlp-VERSION-win32.zip  srtm.qlp and srtm.exe built for release (optimised,
+#                               stripped), the Japanese guide as Shift-JIS text with
+#                               CR LF line ends, LICENSE.txt
+#   srtm_VERSION_amd64.deb      the Linux command-line tool, its man page, copyright
+#   SHA256SUMS                  of both
+# The version is the project's (the top CMakeLists.txt). The archives are reproducible:
+# every time stamp is SOURCE_DATE_EPOCH (the last commit's time unless set), entries
+# are sorted, owners and modes fixed, and the builds record no paths or link times, so
+# two runs give the same bytes. Where Wine runs, the dialogs' pictures of the guide are
+# taken afresh into docs/images/ first.
+#   bash scripts/release.sh [--fresh]
+# --fresh: build from scratch (the release build folders removed first).
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+fresh=0
+case "${1:-}" in
+  "") ;;
+  --fresh) fresh=1 ;;
+  *) echo "usage: bash scripts/release.sh [--fresh]" >&2; exit 2 ;;
+esac
+
+bash scripts/setup.sh >/dev/null
+version=$(sed -n 's/^project(srtm_qlp VERSION \([0-9][0-9.]*\).*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || { echo "release: no version in CMakeLists.txt" >&2; exit 1; }
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null) ||
+    { echo "release: not a git checkout; set SOURCE_DATE_EPOCH" >&2; exit 1; }
+fi
+export SOURCE_DATE_EPOCH TZ=UTC
+umask 022
+jobs=$(nproc)
+stage=$root/build/release-stage
+dist=$root/dist
+zip_name=srtm-qlp-$version-win32.zip
+deb_name=srtm_${version}_amd64.deb
+guide_name=はじめにお読みください.txt
+echo "release: srtm.qlp $version, time stamps $(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S UTC')"
+
+# --- the dialogs' pictures for the guide -------------------------------------------------
+if why=$(bash scripts/wine-works.sh 2>&1); then
+  echo "== pictures of the dialogs (win32 world under Wine)"
+  cmake --preset win32 >/dev/null
+  cmake --build build/win32 -j"$jobs" --target qlphost srtm_plugin
+  scripts/with-wine.sh ctest --test-dir build/win32 -R '^wine_pictures' --output-on-failure
+  mkdir -p docs/images
+  cp build/win32/screenshots/*.png docs/images/
+  echo "release: docs/images/ refreshed from build/win32/screenshots/"
+else
+  echo "release: NOTE the pictures in docs/images/ could not be refreshed: $why"
+  echo "release: NOTE docs/images/ is kept as it is ($(find docs/images -name '*.png' 2>/dev/null | wc -l) pictures)"
+fi
+
+# --- release builds ----------------------------------------------------------------------
+# No source or build paths in the programs, and no link time in the PE headers.
+prefix_map="-ffile-prefix-map=$root=."
+[ $fresh -eq 0 ] || rm -rf build/release-win32 build/release-native
+echo "== release build, win32 (srtm.qlp, srtm.exe)"
+cmake --no-warn-unused-cli -S . -B build/release-win32 --toolchain cmake/toolchain-i686-mingw.cmake \
+  -DCMAKE_BUILD_TYPE=Release -DSRTM_BUILD_TESTS=OFF -DSRTM_BUILD_FUZZ=OFF -DSRTM_BUILD_BENCH=OFF \
+  "-DCMAKE_C_FLAGS=$prefix_map" "-DCMAKE_CXX_FLAGS=$prefix_map" \
+  "-DCMAKE_SHARED_LINKER_FLAGS=-s -Wl,--no-insert-timestamp" \
+  "-DCMAKE_EXE_LINKER_FLAGS=-s -Wl,--no-insert-timestamp" >/dev/null
+cmake --build build/release-win32 -j"$jobs" --target srtm_plugin srtm
+
+echo "== release build, Linux (srtm)"
+# Debian's hardening flags; the platform layer linked in, so the tool needs no library
+# of its own and no run path.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+cflags="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS) $prefix_map"
+cxxflags="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS) $prefix_map"
+cmake -S . -B build/release-native \
+  -DCMAKE_BUILD_TYPE=Release -DSRTM_BUILD_TESTS=OFF -DSRTM_BUILD_FUZZ=OFF -DSRTM_BUILD_BENCH=OFF \
+  -DSRTM_STATIC_PLATFORM=ON -DCMAKE_SKIP_RPATH=ON "-DCMAKE_C_FLAGS=$cflags" "-DCMAKE_CXX_FLAGS=$cxxflags" \
+  "-DCMAKE_EXE_LINKER_FLAGS=$(dpkg-buildflags --get LDFLAGS) -s" >/dev/null
+cmake --build build/release-native -j"$jobs" --target srtm
+
+rm -rf "$stage"
+mkdir -p "$stage" "$dist"
+rm -f "$dist/$zip_name" "$dist/$deb_name" "$dist/SHA256SUMS"
+
+# Every file and folder of a tree gets the release's time stamp.
+stamp_tree() { find "$1" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +; }
+
+# --- the zip -----------------------------------------------------------------------------
+echo "== $zip_name"
+win=$stage/win32
+mkdir -p "$win"
+install -m 644 build/release-win32/bin/srtm.qlp build/release-win32/bin/srtm.exe "$win/"
+# The guide as text: the version filled in, the pictures' lines (and the blank line
+# after each) left out, CR LF line ends, code page 932.
+sed -e "s/@VERSION@/$version/g" -e '/^!\[.*\](images\/.*)$/,+1d' docs/guide.md |
+  sed 's/$/\r/' | iconv -f UTF-8 -t CP932 > "$win/guide.txt"
+sed 's/$/\r/' LICENSE > "$win/LICENSE.txt"
+chmod 644 "$win"/*
+# The guide's name in code page 932 too, with no UTF-8 flag: the archive tools of a
+# Japanese Windows read names without the flag in that code page.
+guide_cp932=$(printf '%s' "$guide_name" | iconv -f UTF-8 -t CP932)
+mv "$win/guide.txt" "$win/$guide_cp932"
+stamp_tree "$win"
+(cd "$win" && find . -maxdepth 1 -type f -printf '%P\n' | LC_ALL=C sort |
+   LC_ALL=C xargs -d '\n' zip -q -X -9 "$dist/$zip_name")
+
+# --- the .deb ----------------------------------------------------------------------------
+echo "== $deb_name"
+deb=$stage/deb
+doc=$deb/usr/share/doc/srtm
+mkdir -p "$deb/DEBIAN" "$deb/usr/bin" "$deb/usr/share/man/man1" "$doc"
+install -m 755 build/release-native/bin/srtm "$deb/usr/bin/srtm"
+# As Debian's own packaging strips: the compiler's notes go too.
+strip --remove-section=.comment --remove-section=.note "$deb/usr/bin/srtm"
+
+# The man page from the tool's own help: the overview, then each command's --help.
+h2m=$stage/commands.h2m
+{
+  echo "[COMMANDS]"
+  build/release-native/bin/srtm --help | sed -n 's/^  \([a-z]\+\) .*/\1/p' | while read -r cmd; do
+    echo ".SS \"srtm $cmd\""
+    echo ".nf"
+    build/release-native/bin/srtm "$cmd" --help | sed -e 's/\\/\\e/g' -e 's/^[.'\'']/\\\&&/'
+    echo ".fi"
+  done
+  printf '[EXIT STATUS]\n0 done, 1 a file does not match (verify), 2 wrong arguments, 3 a missing or unreadable input, 4 an output that cannot be written, 5 work that failed, 130 stopped by Ctrl-C.\n'
+  printf '[COPYRIGHT]\nCopyright (C) 2026 srtm.qlp developers. MIT licence: /usr/share/doc/srtm/copyright.\n'
+} > "$h2m"
+LC_ALL=C.UTF-8 help2man --no-info --section=1 --source="srtm.qlp $version" \
+  --name="compress SRTM elevation tiles into XEM files and check, decode and draw them" \
+  --include="$h2m" build/release-native/bin/srtm > "$stage/srtm.1"
+gzip -9n < "$stage/srtm.1" > "$deb/usr/share/man/man1/srtm.1.gz"
+
+{
+  cat <<EOF
+Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: srtm.qlp
+
+Files: *
+Copyright: 2026 srtm.qlp developers
+License: Expat
+EOF
+  sed -n '/^Permission/,$p' LICENSE | sed -e 's/^$/./' -e 's/^/ /'
+} > "$doc/copyright"
+maintainer="srtm.qlp developers <srtm-qlp@users.noreply.invalid>"
+{
+  echo "srtm ($version) unstable; urgency=medium"
+  echo
+  echo "  * Release $version."
+  echo
+  echo " -- $maintainer  $(date -u -R -d "@$SOURCE_DATE_EPOCH")"
+} | gzip -9n > "$doc/changelog.gz"
+chmod 644 "$doc"/* "$deb/usr/share/man/man1/srtm.1.gz"
+
+# The libraries the tool needs, as Debian's tools work them out.
+shlib=$stage/shlibdeps
+mkdir -p "$shlib/debian"
+printf 'Source: srtm\nMaintainer: %s\n\nPackage: srtm\nArchitecture: amd64\n' "$maintainer" > "$shlib/debian/control"
+depends=$(cd "$shlib" && dpkg-shlibdeps -O "$deb/usr/bin/srtm" 2>/dev/null | sed -n 's/^shlibs:Depends=//p')
+[ -n "$depends" ] || { echo "release: dpkg-shlibdeps found no dependencies" >&2; exit 1; }
+size_kib=$(find "$deb" -path "$deb/DEBIAN" -prune -o -type f -printf '%s\n' |
+           awk '{ k += int(($1 + 1023) / 1024) } END { print k + 0 }')
+cat > "$deb/DEBIAN/control" <<EOF
+Package: srtm
+Version: $version
+Architecture: amd64
+Maintainer: $maintainer
+Installed-Size: $size_kib
+Depends: $depends
+Section: science
+Priority: optional
+Description: elevation tiles of the SRTM to XEM files: compress, check, decode, draw
+ The command-line tool of the srtm.qlp plug-in, running the plug-in's own
+ code outside the host: it tells the kind of an SRTM tile (.hgt, SRTM-1 and
+ SRTM-3), serves blocks of the whole-globe map with voids filled and a sea
+ level applied, compresses tiles losslessly into XEM block files on several
+ threads, checks XEM files against their tiles, decodes them back into .hgt
+ tiles and draws shaded-relief pictures.
+EOF
+(cd "$deb" && find usr -type f | LC_ALL=C sort | xargs md5sum) > "$deb/DEBIAN/md5sums"
+chmod 644 "$deb/DEBIAN/control" "$deb/DEBIAN/md5sums"
+find "$deb" -type d -exec chmod 755 {} +
+stamp_tree "$deb"
+dpkg-deb --root-owner-group -Zxz --build "$deb" "$dist/$deb_name" >/dev/null
+
+(cd "$dist" && sha256sum "$zip_name" "$deb_name" > SHA256SUMS)
+echo "release: written to dist/"
+(cd "$dist" && ls -l "$zip_name" "$deb_name" SHA256SUMS)

@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# Makes the release twice (the second time from scratch) and checks it as its users get
+# it: the two runs give the same bytes; the checksums hold; the zip holds exactly the
+# four files, the plug-in and the tool are release builds of the right kind, the guide is
+# Shift-JIS text with CR LF line ends that says what docs/guide.md says; installed into a
+# folder whose Japanese name has a 0x5C trail byte, the plug-in runs the whole user flow
+# in the stand-in host and the tool compresses and verifies, both under Wine (skipped
+# with the reason where Wine cannot run); the .deb passes lintian, its tool runs from an
+# unpacked root and its man page renders.
+#   bash tests/release/release_test.sh
+set -uo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+cd "$root"
+export LC_ALL=C.UTF-8
+version=$(sed -n 's/^project(srtm_qlp VERSION \([0-9][0-9.]*\).*/\1/p' CMakeLists.txt)
+dist=$root/dist
+zip=$dist/srtm-qlp-$version-win32.zip
+deb=$dist/srtm_${version}_amd64.deb
+tile=$root/tests/data/N57E011.hgt
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0 failed=0 skipped=0
+pass() { echo "PASS: $1"; passed=$((passed + 1)); }
+fail() { echo "FAIL: $1"; failed=$((failed + 1)); }
+skip() { echo "SKIP: $1"; skipped=$((skipped + 1)); }
+check() { local what=$1; shift; if "$@"; then pass "$what"; else fail "$what"; fi; }
+finish() {
+  echo "release: $passed passed, $failed failed, $skipped skipped"
+  [ "$failed" -eq 0 ]
+  exit
+}
+
+# --- made twice, the same bytes --------------------------------------------------------
+if ! bash scripts/release.sh; then fail "scripts/release.sh failed"; finish; fi
+mkdir "$work/first"
+cp "$zip" "$deb" "$dist/SHA256SUMS" "$work/first/"
+if ! bash scripts/release.sh --fresh; then fail "scripts/release.sh --fresh failed"; finish; fi
+for f in "$zip" "$deb" "$dist/SHA256SUMS"; do
+  check "$(basename "$f") is the same after a build from scratch" cmp "$work/first/$(basename "$f")" "$f"
+done
+check "SHA256SUMS holds for both packages" bash -c "cd '$dist' && sha256sum --quiet -c SHA256SUMS"
+
+# --- the zip, unpacked as a Japanese Windows does --------------------------------------
+# Names without the UTF-8 flag are code page 932; the folder's 表 is 0x95 0x5C there.
+inst=$work/地図表示
+mkdir -p "$inst"
+names=$(python3 - "$zip" "$inst" <<'EOF'
+import os, sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as z:
+    for info in z.infolist():
+        name = info.filename if info.flag_bits & 0x800 else info.filename.encode("cp437").decode("cp932")
+        with open(os.path.join(sys.argv[2], name), "wb") as out:
+            out.write(z.read(info))
+        print(name)
+EOF
+) || { fail "the zip cannot be unpacked"; finish; }
+check "the zip holds exactly srtm.qlp, srtm.exe, the guide and LICENSE.txt" \
+  test "$(sort <<<"$names" | tr '\n' ' ')" = "LICENSE.txt srtm.exe srtm.qlp はじめにお読みください.txt "
+
+qlp=$inst/srtm.qlp exe=$inst/srtm.exe
+# (objdump's output kept whole: grep -q ending a pipe early would fail it under pipefail)
+objdump_p() { LC_ALL=C i686-w64-mingw32-objdump -p "$1"; }
+no_debug_sections() { ! grep -q '\.debug' <<<"$(LC_ALL=C i686-w64-mingw32-objdump -h "$1")"; }
+gui_dll() { local d; d=$(objdump_p "$1"); grep -q 'Subsystem.*(Windows GUI)' <<<"$d" && grep -qx $'\tDLL' <<<"$d"; }
+version_record() { [ "$(grep -A1 -x FileVersion <<<"$(strings -el "$1")" | tail -n 1)" = "$2" ]; }
+stripped_console_exe() {
+  local d dll
+  d=$(objdump_p "$1")
+  grep -q 'Subsystem.*(Windows CUI)' <<<"$d" && grep -q 'symbols stripped' <<<"$d" || return 1
+  for dll in $(awk '/DLL Name:/{print tolower($3)}' <<<"$d"); do
+    case "$dll" in
+      kernel32.dll|user32.dll|gdi32.dll|shell32.dll|advapi32.dll|msvcrt.dll|api-ms-win-*) ;;
+      *) echo "unexpected import $dll in $1"; return 1 ;;
+    esac
+  done
+}
+check "srtm.qlp is at most 1 MB ($(stat -c %s "$qlp") bytes)" test "$(stat -c %s "$qlp")" -le 1048576
+check "srtm.qlp exports the five entry points and imports PluginIf.dll and Windows only" \
+  bash tests/shell/check_pe.sh "$qlp"
+check "srtm.qlp is a DLL of the GUI subsystem" gui_dll "$qlp"
+check "srtm.qlp's version record is $version" version_record "$qlp" "$version"
+check "srtm.exe is a stripped console program importing Windows' own DLLs only" stripped_console_exe "$exe"
+for f in "$qlp" "$exe"; do
+  check "$(basename "$f") has no debug sections" no_debug_sections "$f"
+done
+
+# The guide: code page 932, every line ending in CR LF, and the text of docs/guide.md
+# with the version filled in, less its pictures.
+guide=$inst/はじめにお読みください.txt
+if iconv -f CP932 -t UTF-8 "$guide" > "$work/guide.utf8"; then
+  pass "the guide is valid Shift-JIS"
+  check "every line of the guide ends in CR LF" \
+    test "$(grep -c $'\r$' "$work/guide.utf8")" -eq "$(wc -l < "$work/guide.utf8")" -a -s "$work/guide.utf8"
+  tr -d '\r' < "$work/guide.utf8" | cat -s > "$work/guide.txt"
+  grep -v '^!\[[^]]*\](images/[^)]*)$' docs/guide.md | sed "s/@VERSION@/$version/g" | cat -s > "$work/guide.md"
+  check "the guide says what docs/guide.md says, apart from the pictures" diff -u "$work/guide.md" "$work/guide.txt"
+  check "the guide names version $version" grep -q "バージョン $version" "$work/guide.txt"
+else
+  fail "the guide is not valid Shift-JIS"
+fi
+crlf_license() { sed 's/$/\r/' LICENSE | cmp - "$inst/LICENSE.txt"; }
+check "LICENSE.txt is LICENSE with CR LF line ends" crlf_license
+
+# --- the zip under Wine ----------------------------------------------------------------
+if why=$(bash scripts/wine-works.sh 2>&1); then
+  # The stand-in host for Windows, from the ordinary win32 build.
+  cmake --preset win32 >/dev/null && cmake --build build/win32 -j"$(nproc)" --target qlphost >/dev/null
+  if scripts/with-wine.sh bash tests/release/wine_install.sh "$inst" "$work/wine" "$tile"; then
+    pass "installed in a folder named 地図表示, the plug-in and srtm.exe work under Wine"
+  else
+    fail "the installed plug-in or srtm.exe under Wine (see above)"
+  fi
+else
+  skip "the installed plug-in in the stand-in host and srtm.exe compress/verify under Wine: $why"
+fi
+
+# --- the .deb ----------------------------------------------------------------------------
+if lintian --fail-on error "$deb" > "$work/lintian.txt" 2>&1; then
+  pass "lintian finds no errors ($(grep -c '^W:' "$work/lintian.txt") warnings)"
+else
+  cat "$work/lintian.txt"; fail "lintian finds errors in $(basename "$deb")"
+fi
+depends=$(dpkg-deb -f "$deb" Depends)
+check "the .deb depends on libpng ($depends)" grep -q 'libpng16-16' <<<"$depends"
+droot=$work/deb-root
+dpkg-deb -x "$deb" "$droot"
+srtm=$droot/usr/bin/srtm
+check "srtm --help from the unpacked package lists its commands" grep -q '^  compress ' <<<"$("$srtm" --help)"
+check "srtm --version is srtm $version" test "$("$srtm" --version)" = "srtm $version"
+mkdir -p "$work/deb-tiles" "$work/deb-out" && cp "$tile" "$work/deb-tiles/"
+if "$srtm" compress "$work/deb-tiles/N57E011.hgt" -o "$work/deb-out" --quiet &&
+   "$srtm" verify "$work/deb-out/N57E011.xem" "$tile" >/dev/null; then
+  pass "srtm compress from the unpacked package writes N57E011.xem, and it verifies"
+else
+  fail "srtm compress or verify from the unpacked package"
+fi
+man_page() {
+  local text c
+  text=$(MANWIDTH=80 man --warnings -l "$droot/usr/share/man/man1/srtm.1.gz" 2>"$work/man.err" | col -b) || return 1
+  [ ! -s "$work/man.err" ] || { cat "$work/man.err"; return 1; }
+  for c in classify block compress info decode verify render; do
+    grep -q "srtm $c" <<<"$text" || { echo "the man page lacks srtm $c"; return 1; }
+  done
+}
+check "man -l renders the man page with every command, without warnings" man_page
+
+finish
