@@ -11,7 +11,7 @@ namespace {
 // and within one (the counter); a name that is taken anyway is passed over, since the
 // file is created new.
 std::atomic<std::uint32_t> g_serial{static_cast<std::uint32_t>(
-    std::chrono::steady_clock::now().time_since_epoch().count() * 2654435761u)};
+    static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) * 2654435761u)};
 
 // Where the temporary file of `target` goes: beside it, ".<name>.~<8 hex digits>", or,
 // when that would not fit a path buffer, "~<8 hex digits>.tmp" in the same folder. No
