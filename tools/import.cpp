@@ -26,6 +26,8 @@ namespace {
 
 constexpr const char* kSrtmDatum = "EGM96 geoid (SRTM)";
 
+constexpr int kStripRows = 512;  // tile rows resampled at a time
+
 int SamplesOf(std::int32_t kind) { return kind == kSrtm1 ? 3601 : 1201; }
 double SpacingOf(std::int32_t kind) { return kind == kSrtm1 ? 1.0 / 3600 : 1.0 / 1200; }
 
@@ -78,6 +80,7 @@ bool TakeAsTile(const std::string& name, std::uint64_t size, ImportSource* s) {
   s->south = s->tileLat - half;
   s->north = s->tileLat + 1 + half;
   s->datum = kSrtmDatum;
+  s->lonLat = true;
   return true;
 }
 
@@ -140,6 +143,10 @@ bool Measure(GDALDatasetH ds, ImportSource* s, std::string* why) {
     s->south = std::min(y0, y1);
     s->north = std::max(y0, y1);
     s->spacing = std::min(std::fabs(gt[1]), std::fabs(gt[5]));
+    OGRSpatialReferenceH wgs84 = OSRNewSpatialReference(nullptr);
+    OSRSetWellKnownGeogCS(wgs84, "WGS84");
+    s->lonLat = OSRIsSameGeogCS(srs, wgs84) != 0;
+    OSRDestroySpatialReference(wgs84);
     return true;
   }
   const char* options[] = {"DST_SRS=WGS84", nullptr};
@@ -238,21 +245,23 @@ int WarpProgress(double done, const char*, void* data) {
   return (*keepGoing)(done) ? TRUE : FALSE;
 }
 
-// Resamples one source onto the tile grid: float heights, NaN where it has none.
-bool WarpOnto(GDALDatasetH source, const ImportTile& tile, Resampling resampling, std::vector<float>* out,
-              const std::function<bool(double)>& keepGoing, std::string* why) {
+// Resamples one source onto rows `row0` to `row0 + rows - 1` of the tile grid: float
+// heights, NaN where it has none.
+bool WarpOnto(GDALDatasetH source, const ImportTile& tile, int row0, int rows, Resampling resampling,
+              std::vector<float>* out, const std::function<bool(double)>& keepGoing, std::string* why) {
   const int n = SamplesOf(tile.job.kind);
   const double spacing = SpacingOf(tile.job.kind);
-  out->assign(static_cast<std::size_t>(n) * n, std::numeric_limits<float>::quiet_NaN());
+  out->assign(static_cast<std::size_t>(n) * rows, std::numeric_limits<float>::quiet_NaN());
   char pointer[64];
   CPLPrintPointer(pointer, out->data(), sizeof pointer);
-  const std::string memName = CPLSPrintf("MEM:::DATAPOINTER=%s,PIXELS=%d,LINES=%d,BANDS=1,DATATYPE=Float32", pointer, n, n);
+  const std::string memName =
+      CPLSPrintf("MEM:::DATAPOINTER=%s,PIXELS=%d,LINES=%d,BANDS=1,DATATYPE=Float32", pointer, n, rows);
   Dataset dst(GDALOpen(memName.c_str(), GA_Update));
   if (!dst) {
     *why = "cannot make the tile in memory: " + QuietGdal::Last("MEM driver refused");
     return false;
   }
-  double gt[6] = {tile.job.lon - spacing / 2, spacing, 0, tile.job.lat + 1 + spacing / 2, 0, -spacing};
+  double gt[6] = {tile.job.lon - spacing / 2, spacing, 0, tile.job.lat + 1 + spacing / 2 - row0 * spacing, 0, -spacing};
   GDALSetGeoTransform(dst.get(), gt);
   OGRSpatialReferenceH wgs84 = OSRNewSpatialReference(nullptr);
   OSRSetWellKnownGeogCS(wgs84, "WGS84");
@@ -454,8 +463,8 @@ TileReport MakeTile(const ImportTile& tile, const std::vector<ImportSource>& sou
   const int n = SamplesOf(tile.job.kind);
   const std::size_t count = static_cast<std::size_t>(n) * n;
   const std::string target = platform::ToNativePath(tile.job.path);
-  std::size_t step = 0;  // sources resampled so far
-  const double steps = static_cast<double>(tile.sources.size());
+  std::size_t step = 0;  // strips of sources resampled so far
+  double steps = static_cast<double>(tile.sources.size());
   const std::function<bool(double)> keepGoing = [&](double done) { return progress((step + done) / steps); };
   const auto fail = [&](const std::string& why) {
     report.outcome = keepGoing(0) ? ImportOutcome::kFailed : ImportOutcome::kStopped;
@@ -484,37 +493,50 @@ TileReport MakeTile(const ImportTile& tile, const std::vector<ImportSource>& sou
     }
   }
 
-  std::vector<std::int16_t> heights(count, VOID_SAMPLE);
+  // In strips of rows, so that the float samples of a whole SRTM-1 tile are never in
+  // memory at once; the heights go straight into the file's bytes. A reprojected source
+  // goes whole: the warper interpolates its transformation over each piece of work, so
+  // other pieces would move samples by a fraction of a metre from what gdalwarp gives.
+  std::vector<unsigned char> bytes(count * 2);
+  for (std::size_t i = 0; i < count; ++i) bytes[2 * i] = 0x80;  // -32768, big-endian
   std::vector<float> warped;
   std::size_t voids = count;
   QuietGdal quiet;
-  for (std::size_t j = 0; j < tile.sources.size() && voids > 0; ++j, ++step) {
-    const ImportSource& s = sources[tile.sources[j]];
-    Dataset ds = OpenSource(s);
-    if (!ds) return fail(s.label + ": cannot be opened: " + QuietGdal::Last("GDAL refused it"));
-    std::string why;
-    if (!WarpOnto(ds.get(), tile, resampling, &warped, keepGoing, &why)) {
-      return fail(why == "stopped" ? why : s.label + ": " + why);
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-      if (heights[i] != VOID_SAMPLE) continue;
-      const float v = warped[i];
-      if (std::isnan(v)) continue;
-      heights[i] = static_cast<std::int16_t>(std::clamp(Round(v), -32767.0, 32767.0));
-      ++report.fromSource[j];
-      --voids;
+  std::vector<Dataset> opened(tile.sources.size());
+  const bool lonLat = std::all_of(tile.sources.begin(), tile.sources.end(), [&](std::size_t k) { return sources[k].lonLat; });
+  const int stripRows = lonLat ? kStripRows : n;
+  steps = static_cast<double>(tile.sources.size() * static_cast<std::size_t>((n + stripRows - 1) / stripRows));
+  for (int row0 = 0; row0 < n && voids > 0; row0 += stripRows) {
+    const int rows = std::min(stripRows, n - row0);
+    const double north = tile.job.lat + 1 - (row0 - 0.5) * SpacingOf(tile.job.kind);
+    const double south = north - rows * SpacingOf(tile.job.kind);
+    std::size_t stripVoids = static_cast<std::size_t>(rows) * n;
+    for (std::size_t j = 0; j < tile.sources.size() && stripVoids > 0; ++j, ++step) {
+      const ImportSource& s = sources[tile.sources[j]];
+      if (s.south >= north || s.north <= south) continue;
+      if (!opened[j]) opened[j] = OpenSource(s);
+      if (!opened[j]) return fail(s.label + ": cannot be opened: " + QuietGdal::Last("GDAL refused it"));
+      std::string why;
+      if (!WarpOnto(opened[j].get(), tile, row0, rows, resampling, &warped, keepGoing, &why)) {
+        return fail(why == "stopped" ? why : s.label + ": " + why);
+      }
+      unsigned char* strip = bytes.data() + static_cast<std::size_t>(row0) * n * 2;
+      for (std::size_t i = 0; i < warped.size(); ++i) {
+        const float v = warped[i];
+        if (std::isnan(v) || strip[2 * i] != 0x80 || strip[2 * i + 1] != 0) continue;
+        const auto u = static_cast<std::uint16_t>(static_cast<std::int16_t>(std::clamp(Round(v), -32767.0, 32767.0)));
+        strip[2 * i] = static_cast<unsigned char>(u >> 8);
+        strip[2 * i + 1] = static_cast<unsigned char>(u & 0xFF);
+        ++report.fromSource[j];
+        --stripVoids;
+        --voids;
+      }
     }
   }
   report.voids = static_cast<std::int64_t>(voids);
   if (voids == count) {  // only the sources' empty margins reach it
     report.outcome = ImportOutcome::kEmpty;
     return report;
-  }
-  std::vector<unsigned char> bytes(count * 2);
-  for (std::size_t i = 0; i < count; ++i) {
-    const auto u = static_cast<std::uint16_t>(heights[i]);
-    bytes[2 * i] = static_cast<unsigned char>(u >> 8);
-    bytes[2 * i + 1] = static_cast<unsigned char>(u & 0xFF);
   }
   if (!progress(1)) return fail("stopped");
   if (!platform::WriteOutputFile(tile.job.path, bytes.data(), bytes.size())) {

@@ -34,6 +34,7 @@ struct ImportSource {
   double west = 0, south = 0, east = 0, north = 0;  // extent, degrees of WGS 84
   double spacing = 0;  // the finer of its two sample spacings, in degrees
   std::string datum;   // vertical datum; empty when GDAL does not know it
+  bool lonLat = false;  // on a grid of WGS 84 longitudes and latitudes (no reprojection)
   std::string Describe() const;
 };
 
