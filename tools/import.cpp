@@ -12,6 +12,8 @@
 #include <cpl_error.h>
 #include <cpl_string.h>
 #include <cpl_vsi.h>
+#include <malloc.h>
+
 #include <gdal.h>
 #include <gdal_alg.h>
 #include <gdal_utils.h>
@@ -356,7 +358,14 @@ std::string ImportSource::Describe() const {
 
 void InitGdal() {
   static std::once_flag once;
-  std::call_once(once, [] { GDALAllRegister(); });
+  std::call_once(once, [] {
+    // The warper takes and frees buffers of megabytes for every piece of work: kept by
+    // the allocator rather than given back to the system, they are not faulted in anew
+    // each time (a tenth of the time of a tile).
+    mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+    GDALAllRegister();
+  });
 }
 
 void FindSources(const std::vector<std::string>& files, std::vector<ImportSource>* sources,
