@@ -322,15 +322,16 @@ bool HasVoids(const std::vector<unsigned char>& bytes) {
 }  // namespace
 
 bool ParseResampling(const char* text, Resampling* out) {
-  for (Resampling r : {Resampling::kBilinear, Resampling::kCubic, Resampling::kNearest, Resampling::kAverage}) {
-    if (std::strcmp(text, ResamplingName(r)) == 0) {
-      *out = r;
+  static const struct {
+    const char* name;
+    Resampling value;
+  } kNames[] = {{"bilinear", Resampling::kBilinear}, {"cubic", Resampling::kCubic},
+                {"nearest", Resampling::kNearest}, {"average", Resampling::kAverage}};
+  for (const auto& n : kNames) {
+    if (std::strcmp(text, n.name) == 0) {
+      *out = n.value;
       return true;
     }
-  }
-  if (std::strcmp(text, "nearest") == 0) {
-    *out = Resampling::kNearest;
-    return true;
   }
   return false;
 }

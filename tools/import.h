@@ -21,7 +21,9 @@
 namespace srtm::cli {
 
 enum class Resampling { kBilinear, kCubic, kNearest, kAverage };
+// "bilinear", "cubic", "nearest" or "average".
 bool ParseResampling(const char* text, Resampling* out);
+// GDAL's name of the method ("near" for nearest).
 const char* ResamplingName(Resampling r);
 
 // One raster to import from: a file, or a member of an archive.
