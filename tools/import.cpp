@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -422,6 +423,7 @@ std::int32_t DefaultKind(const std::vector<ImportSource>& sources) {
 std::vector<ImportTile> PlanTiles(const std::vector<ImportSource>& sources, std::int32_t kind,
                                   const std::string& outputFolder, std::vector<std::string>* errors) {
   std::vector<ImportTile> tiles;
+  std::map<std::pair<int, int>, std::size_t> index;  // (lat, lon) -> tiles[]
   const double spacing = SpacingOf(kind);
   for (std::size_t k = 0; k < sources.size(); ++k) {
     const ImportSource& s = sources[k];
@@ -439,9 +441,8 @@ std::vector<ImportTile> PlanTiles(const std::vector<ImportSource>& sources, std:
         const double overlapX = std::min<double>(s.east, lon + 1) - std::max<double>(s.west, lon);
         if (overlapY <= margin || overlapX <= margin) continue;
         any = true;
-        auto found = std::find_if(tiles.begin(), tiles.end(),
-                                  [&](const ImportTile& t) { return t.job.lat == lat && t.job.lon == lon; });
-        if (found == tiles.end()) {
+        const auto found = index.emplace(std::make_pair(lat, lon), tiles.size());
+        if (found.second) {
           ImportTile t;
           t.job.kind = kind;
           t.job.lat = lat;
@@ -449,9 +450,8 @@ std::vector<ImportTile> PlanTiles(const std::vector<ImportSource>& sources, std:
           t.job.path = FormatTilePath(outputFolder, lat, lon);
           t.job.name = TileName(lat, lon);
           tiles.push_back(t);
-          found = tiles.end() - 1;
         }
-        found->sources.push_back(k);
+        tiles[found.first->second].sources.push_back(k);
       }
     }
     if (!any) errors->push_back(s.label + ": covers no tile (it lies outside 90 S..90 N, 180 W..180 E or is smaller than a sample)");
