@@ -2,7 +2,8 @@
 # srtm.qlp side by side with GDAL on the same tiles, in one run, with the ratios:
 # conversion time and size against gdal_translate (DEFLATE, PREDICTOR=2, TILED), window
 # reads against GDAL reading the same 320 x 320 windows from a .hgt and from a VRT of the
-# tiles, and void filling against gdal_fillnodata (see compare.py). Not part of the tests.
+# tiles, void filling against gdal_fillnodata (see compare.py), and srtm import against
+# gdalwarp making the same tile grid (compare_import_gdal.sh). Not part of the tests.
 #   bench/compare.sh [BUILD_DIR] [RUNS]     (default build/native, 5)
 # Installs Debian's gdal-bin and its Python binding when missing, and builds what it runs.
 set -euo pipefail
@@ -30,6 +31,8 @@ echo "srtm.qlp $(git -C "$root" describe --always --dirty 2>/dev/null || echo '?
      "GDAL $(gdalinfo --version | cut -d, -f1 | cut -d' ' -f2), best of $runs runs, $(nproc) cores," \
      "load $(cut -d' ' -f1-3 /proc/loadavg)"
 /usr/bin/python3 "$here/compare.py" "$build" "$runs"
+echo
+bash "$here/compare_import_gdal.sh" "$build" "$runs"
 
 # The same figures in both worlds: the native build, and the Windows build users run,
 # under Wine where this machine runs it.

@@ -21,7 +21,9 @@
 namespace srtm::cli {
 
 enum class Resampling { kBilinear, kCubic, kNearest, kAverage };
+// "bilinear", "cubic", "nearest" or "average".
 bool ParseResampling(const char* text, Resampling* out);
+// GDAL's name of the method ("near" for nearest).
 const char* ResamplingName(Resampling r);
 
 // One raster to import from: a file, or a member of an archive.
@@ -34,6 +36,7 @@ struct ImportSource {
   double west = 0, south = 0, east = 0, north = 0;  // extent, degrees of WGS 84
   double spacing = 0;  // the finer of its two sample spacings, in degrees
   std::string datum;   // vertical datum; empty when GDAL does not know it
+  bool lonLat = false;  // on a grid of WGS 84 longitudes and latitudes (no reprojection)
   std::string Describe() const;
 };
 

@@ -129,7 +129,7 @@ int Import(int argc, char** argv) {
       }
       kind = k == "srtm1" ? kSrtm1 : kSrtm3;
     } else if (std::strcmp(arg, "--resampling") == 0 && hasValue) {
-      if (!ParseResampling(argv[++i], &resampling) || std::strcmp(argv[i], "near") == 0) {
+      if (!ParseResampling(argv[++i], &resampling)) {
         std::fprintf(stderr, "srtm import: --resampling wants bilinear, cubic, nearest or average, not '%s'\n",
                      argv[i]);
         return kExitUsage;
