@@ -62,7 +62,7 @@ release_pe() {
   grep -q "Subsystem.*(Windows $2)" <<<"$d" || { echo "not the $2 subsystem"; return 1; }
   [ "$2" = CUI ] || grep -qx $'\tDLL' <<<"$d" || { echo "not a DLL"; return 1; }
   grep -q 'symbols stripped' <<<"$d" && ! grep -q '\.debug' <<<"$d" || { echo "not stripped"; return 1; }
-  ! awk '/DLL Name:/{print $3}' <<<"$d" | grep -viE "^(kernel32|user32|gdi32|comdlg32|comctl32|shell32|advapi32|msvcrt|ole32|api-ms-win-.*$3)\.dll$"
+  ! awk '/DLL Name:/{print $3}' <<<"$d" | grep -viE "^(kernel32|user32|gdi32|comdlg32|comctl32|shell32|advapi32|msvcrt|ole32|api-ms-win-.*${3:-})\.dll$"
 }
 check "srtm.qlp is at most 1 MB ($(stat -c %s "$qlp") bytes)" test "$(stat -c %s "$qlp")" -le 1048576
 check "srtm.qlp exports the five entry points and imports PluginIf.dll and Windows only" \
