@@ -30,6 +30,9 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
     { echo "release: not a git checkout; set SOURCE_DATE_EPOCH" >&2; exit 1; }
 fi
 export SOURCE_DATE_EPOCH TZ=UTC
+if [ -n "$(git status --porcelain 2>/dev/null)" ]; then
+  echo "release: NOTE the checkout has uncommitted changes, which the packages hold"
+fi
 umask 022
 jobs=$(nproc)
 stage=$root/build/release-stage
@@ -54,27 +57,26 @@ else
 fi
 
 # --- release builds ----------------------------------------------------------------------
-# No source or build paths in the programs, and no link time in the PE headers.
+# No source or build paths in the programs, and no link time in the PE headers. The flags
+# go in through the environment, which CMake joins to the toolchain's own flags; each
+# configure starts a fresh cache so that they always apply.
 prefix_map="-ffile-prefix-map=$root=."
 [ $fresh -eq 0 ] || rm -rf build/release-win32 build/release-native
+release_options=(--fresh --no-warn-unused-cli -DCMAKE_BUILD_TYPE=Release
+                 -DSRTM_BUILD_TESTS=OFF -DSRTM_BUILD_FUZZ=OFF -DSRTM_BUILD_BENCH=OFF)
 echo "== release build, win32 (srtm.qlp, srtm.exe)"
-cmake --no-warn-unused-cli -S . -B build/release-win32 --toolchain cmake/toolchain-i686-mingw.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DSRTM_BUILD_TESTS=OFF -DSRTM_BUILD_FUZZ=OFF -DSRTM_BUILD_BENCH=OFF \
-  "-DCMAKE_C_FLAGS=$prefix_map" "-DCMAKE_CXX_FLAGS=$prefix_map" \
-  "-DCMAKE_SHARED_LINKER_FLAGS=-s -Wl,--no-insert-timestamp" \
-  "-DCMAKE_EXE_LINKER_FLAGS=-s -Wl,--no-insert-timestamp" >/dev/null
+CFLAGS=$prefix_map CXXFLAGS=$prefix_map LDFLAGS="-s -Wl,--no-insert-timestamp" \
+  cmake -S . -B build/release-win32 --toolchain cmake/toolchain-i686-mingw.cmake "${release_options[@]}" >/dev/null
 cmake --build build/release-win32 -j"$jobs" --target srtm_plugin srtm
 
 echo "== release build, Linux (srtm)"
 # Debian's hardening flags; the platform layer linked in, so the tool needs no library
 # of its own and no run path.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-cflags="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS) $prefix_map"
-cxxflags="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS) $prefix_map"
-cmake -S . -B build/release-native \
-  -DCMAKE_BUILD_TYPE=Release -DSRTM_BUILD_TESTS=OFF -DSRTM_BUILD_FUZZ=OFF -DSRTM_BUILD_BENCH=OFF \
-  -DSRTM_STATIC_PLATFORM=ON -DCMAKE_SKIP_RPATH=ON "-DCMAKE_C_FLAGS=$cflags" "-DCMAKE_CXX_FLAGS=$cxxflags" \
-  "-DCMAKE_EXE_LINKER_FLAGS=$(dpkg-buildflags --get LDFLAGS) -s" >/dev/null
+CFLAGS="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS) $prefix_map" \
+CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS) $prefix_map" \
+LDFLAGS="$(dpkg-buildflags --get LDFLAGS) -s" \
+  cmake -S . -B build/release-native "${release_options[@]}" -DSRTM_STATIC_PLATFORM=ON -DCMAKE_SKIP_RPATH=ON >/dev/null
 cmake --build build/release-native -j"$jobs" --target srtm
 
 rm -rf "$stage"

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "res/srtm_version.h"
 #include "shell/pluginif.h"
 #include "testhost/host.h"
 #include "tests/support/test_support.h"
@@ -75,7 +76,7 @@ TEST_F(PluginTest, AcceptsHost8040AndFillsOnlyItsOwnBytesOfTheRecord) {
   EXPECT_EQ(Int32At(bytes_ + 276), 0);
   const std::string title = test::ToCp932("スペースシャトル地図プラグイン");
   EXPECT_EQ(TextAt(bytes_, 4, 80), title);
-  EXPECT_EQ(TextAt(bytes_, 84, 30), "1.2.0");
+  EXPECT_EQ(TextAt(bytes_, 84, 30), SRTM_VERSION_TEXT);  // the project's version
   const std::string notice = TextAt(bytes_, 114, 162);
   EXPECT_FALSE(notice.empty());
   ASSERT_LT(notice.size(), 162u);
@@ -199,7 +200,7 @@ TEST_F(PluginTest, CloseDoesNothingAndAboutShowsVersion) {
   EXPECT_EQ(plugin_.About(), 1);  // IDOK
   auto boxes = host::ShownMessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
-  const std::string prefix = test::ToCp932("スペースシャトル地図プラグイン [Ver 1.2.0] ");
+  const std::string prefix = test::ToCp932("スペースシャトル地図プラグイン [Ver " SRTM_VERSION_TEXT "] ");
   EXPECT_EQ(boxes[0].text.substr(0, prefix.size()), prefix);
   EXPECT_GT(boxes[0].text.size(), prefix.size());
   EXPECT_EQ(boxes[0].type & 0xF0u, 0x40u);
