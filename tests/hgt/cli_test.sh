@@ -11,7 +11,9 @@ cp "$tile" "$work/tiles/N57E011.hgt"
 failures=0
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-run() { $runner "$@"; }
+# SRTM_TEST_FAIL_AFTER=CODE: every command exits with CODE after its run (see
+# tests/support/check_command.cmake), and every check of an exit code must fail.
+run() { $runner "$@"; local code=$?; return "${SRTM_TEST_FAIL_AFTER:-$code}"; }
 # expect CODE CMD...: runs CMD, keeps its output in $out, checks its exit code.
 expect() {
   local want=$1; shift
