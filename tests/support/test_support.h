@@ -50,5 +50,10 @@ namespace srtm::test {
 // The code-page-932 bytes of a UTF-8 text, converted by the system (iconv natively,
 // MultiByteToWideChar and WideCharToMultiByte on Windows), independently of the
 // plug-in's own stored texts.
+// Throws, failing the test, when the system cannot convert the whole text.
 std::string ToCp932(const std::string& utf8);
+#if !defined(_WIN32)
+// `text` in encoding `from` converted by iconv to `to`; throws as ToCp932 does.
+std::string Iconv(const std::string& text, const char* from, const char* to);
+#endif
 }  // namespace srtm::test
