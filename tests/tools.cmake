@@ -26,6 +26,6 @@ set_tests_properties(tools_cli_render PROPERTIES FIXTURES_REQUIRED tools_dir)
 # The demo end to end: the scripted user at the stand-in host, pictures of the served and
 # the decoded maps, the sea line moved, and the XEM map equal to the served one.
 srtm_command_test(NAME tools_demo EXIT 0
-  OUTPUT "113,596 samples went under water.*equal to the served map at 99.96%.*demo finished\n"
+  OUTPUT "113,596 samples went under water.*equal to the served map at 99.96%.*demo finished\r?\n"
   COMMAND qlphost demo ${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt --out ${tools_dir}/demo --level 25)
 set_tests_properties(tools_demo PROPERTIES FAIL_REGULAR_EXPRESSION "WITH ERRORS")
