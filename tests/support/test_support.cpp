@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <random>
+#include <stdexcept>
 
 #include "platform/platform.h"
 
@@ -63,7 +64,11 @@ std::string TempFolder::MakeFolder(const std::string& name) const {
   return folder;
 }
 
-std::vector<std::uint8_t> RealTile() { return ReadBytes(DataFile("N57E011.hgt")); }
+std::vector<std::uint8_t> RealTile() {
+  std::vector<std::uint8_t> tile = ReadBytes(DataFile("N57E011.hgt"));
+  if (tile.size() != 2u * 1201 * 1201) throw std::runtime_error("cannot read the tile " + DataFile("N57E011.hgt"));
+  return tile;
+}
 
 void PutHgtSample(std::vector<std::uint8_t>& tile, int side, int row, int column, std::int16_t h) {
   std::size_t at = 2 * (static_cast<std::size_t>(row) * side + column);
@@ -77,8 +82,6 @@ std::int16_t GetHgtSample(const std::vector<std::uint8_t>& tile, int side, int r
 }
 
 }  // namespace srtm::test
-
-#include <stdexcept>
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -36,7 +36,8 @@ class TempFolder {
   std::string path_;
 };
 
-// A copy of the real SRTM-3 tile N57E011.hgt: 1201 x 1201 big-endian samples.
+// A copy of the real SRTM-3 tile N57E011.hgt: 1201 x 1201 big-endian samples. Helpers
+// that cannot do their work throw, failing the test with the reason.
 std::vector<std::uint8_t> RealTile();
 
 // Height h as the two big-endian bytes of an .hgt file, at sample (row from the north,
