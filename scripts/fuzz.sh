@@ -12,6 +12,8 @@
 #       any failing input in LOG_DIR, and at the end one line per target in
 #       LOG_DIR/summary.txt (also printed).
 #       e.g. scripts/fuzz.sh --long build/fuzz /tmp/campaign --jobs 2 paths=10000000
+#       A campaign runs niced beside other work: an input counts as hung after 120 s of
+#       the clock (SRTM_FUZZ_TIMEOUT), not the 20 s of the bounded runs.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -27,7 +29,7 @@ run() {
   local log="$out/$target.log" start=$SECONDS
   mkdir -p "$corpus"
   if "$build/bin/fuzz_$target" "$corpus" "$root/fuzz/corpus/$target" "$@" -max_len="${maxlen[$target]}" \
-       -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$out/$target-" >"$log" 2>&1; then
+       -timeout="$timeout" -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$out/$target-" >"$log" 2>&1; then
     local runs seconds
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo 0)
     seconds=$((SECONDS - start))
@@ -40,7 +42,9 @@ run() {
   fi
 }
 
+timeout=20
 if [ "${1:-}" = --long ]; then
+  timeout=${SRTM_FUZZ_TIMEOUT:-120}
   build=${2:?build folder}
   out=${3:?log folder}
   shift 3
