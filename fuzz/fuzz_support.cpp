@@ -118,17 +118,49 @@ std::vector<std::uint8_t> InputReader::Rest() {
   return rest;
 }
 
-void TileBytes(int lat, int lon, std::uint64_t offset, std::uint8_t* out, std::size_t n) {
-  const std::uint64_t corner = static_cast<std::uint64_t>(lat * 131 + lon * 17);
-  for (std::size_t i = 0; i < n;) {
-    const std::uint64_t at = offset + i;
-    const std::uint64_t sample = at / 2;
-    std::int32_t h = static_cast<std::int32_t>((sample * 7 + corner) % 2600) - 300;
-    if (sample % 997 == 13) h = -32768;
-    const auto u = static_cast<std::uint16_t>(h);
-    if (at % 2 == 0) out[i++] = static_cast<std::uint8_t>(u >> 8);
-    if (i < n) out[i++] = static_cast<std::uint8_t>(u);
+namespace {
+
+// `size` bytes made of `period` repeated: a copy per period, not a computation per byte.
+std::vector<std::uint8_t> Repeated(const std::vector<std::uint8_t>& period, std::uint64_t size) {
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  for (std::size_t at = 0; at < bytes.size(); at += period.size()) {
+    std::memcpy(bytes.data() + at, period.data(), std::min(period.size(), bytes.size() - at));
   }
+  return bytes;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> TileBytes(int lat, int lon, std::uint64_t size) {
+  // Sample s is 7 s + corner (mod 2600) - 300 m, with the unsigned arithmetic wrapping for
+  // a corner below 0: from sample 2600 on the heights repeat every 2600 samples.
+  constexpr std::size_t kPeriod = 2600;
+  const std::uint64_t corner = static_cast<std::uint64_t>(lat * 131 + lon * 17);
+  auto put = [corner](std::uint8_t* out, std::uint64_t s) {
+    const auto h = static_cast<std::uint16_t>(static_cast<std::int32_t>((s * 7 + corner) % kPeriod) - 300);
+    out[0] = static_cast<std::uint8_t>(h >> 8);
+    out[1] = static_cast<std::uint8_t>(h);
+  };
+  std::vector<std::uint8_t> period(2 * kPeriod);
+  for (std::size_t s = 0; s < kPeriod; ++s) put(&period[2 * s], kPeriod + s);
+  std::vector<std::uint8_t> bytes = Repeated(period, size);
+  for (std::size_t s = 0; s < kPeriod && 2 * s < bytes.size(); ++s) {
+    std::uint8_t sample[2];
+    put(sample, s);
+    std::memcpy(&bytes[2 * s], sample, std::min<std::size_t>(2, bytes.size() - 2 * s));
+  }
+  for (std::size_t at = 2 * 13; at < bytes.size(); at += 2 * 997) {  // a void (-32768) every 997 samples
+    bytes[at] = 0x80;
+    if (at + 1 < bytes.size()) bytes[at + 1] = 0;
+  }
+  return bytes;
+}
+
+std::vector<std::uint8_t> GarbageBytes(std::uint64_t size) {
+  // Byte i is bits 13 to 20 of i * 2654435761, which repeat every 2^21 bytes.
+  std::vector<std::uint8_t> period(std::size_t{1} << 21);
+  for (std::size_t i = 0; i < period.size(); ++i) period[i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
+  return Repeated(period, size);
 }
 
 }  // namespace srtm::fuzz

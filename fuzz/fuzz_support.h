@@ -1,7 +1,6 @@
 // Shared pieces of the fuzz targets: an in-memory file system behind the platform layer
-// (so a target reads its input as a file without touching the disk, and tiles of 26 MB
-// cost nothing until a block of them is read), and a reader that takes typed values off
-// the front of a fuzz input.
+// (so a target reads its input and its tiles as files without touching the disk), and a
+// reader that takes typed values off the front of a fuzz input.
 #pragma once
 
 #include <cstddef>
@@ -72,8 +71,10 @@ class InputReader {
   std::size_t size_;
 };
 
-// A tile's content as a fixed function of its corner and sample position: big-endian
-// heights with a void every so often, quick to make at any offset.
-void TileBytes(int lat, int lon, std::uint64_t offset, std::uint8_t* out, std::size_t n);
+// A tile file of `size` bytes whose content is a fixed function of its corner and
+// sample position: big-endian heights with a void every so often.
+std::vector<std::uint8_t> TileBytes(int lat, int lon, std::uint64_t size);
+// A file of `size` bytes of no pattern a tile would have.
+std::vector<std::uint8_t> GarbageBytes(std::uint64_t size);
 
 }  // namespace srtm::fuzz

@@ -14,6 +14,6 @@ srtm_test(hgt_map_source_test
   LIBS PluginIf)
 add_dependencies(hgt_map_source_test srtm_plugin)
 # The srtm tool's tile commands and qlphost block, run as a user runs them.
-add_test(NAME hgt_cli_test
-         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/hgt/cli_test.sh $<TARGET_FILE:srtm> $<TARGET_FILE:qlphost>
-                 ${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt ${CMAKE_CROSSCOMPILING_EMULATOR})
+srtm_command_test(NAME hgt_cli_test EXIT 0 OUTPUT "all CLI checks passed"
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/hgt/cli_test.sh $<TARGET_FILE:srtm> $<TARGET_FILE:qlphost>
+          ${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt ${CMAKE_CROSSCOMPILING_EMULATOR})

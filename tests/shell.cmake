@@ -5,6 +5,6 @@ srtm_test(plugin_test
 add_dependencies(plugin_test srtm_plugin)
 
 if(WIN32)
-  add_test(NAME pe_imports_exports
-           COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/shell/check_pe.sh $<TARGET_FILE:srtm_plugin>)
+  srtm_command_test(NAME pe_imports_exports EXIT 0 OUTPUT "PE32 plug-in imports and exports are as required"
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/shell/check_pe.sh $<TARGET_FILE:srtm_plugin>)
 endif()

@@ -11,23 +11,21 @@ srtm_test(tools_test
 
 set(tools_dir ${CMAKE_CURRENT_BINARY_DIR}/tools_cli)
 add_test(NAME tools_cli_setup COMMAND ${CMAKE_COMMAND} -E make_directory ${tools_dir}/out)
-add_test(NAME tools_cli_compress
-         COMMAND srtm compress ${PROJECT_SOURCE_DIR}/tests/data -o ${tools_dir}/out --jobs 2 --fill off)
-add_test(NAME tools_cli_decode COMMAND srtm decode ${tools_dir}/out/N57E011.xem -o ${tools_dir}/N57E011.hgt)
-add_test(NAME tools_cli_render
-         COMMAND srtm render ${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt -o ${tools_dir}/relief.png --level 13)
+srtm_command_test(NAME tools_cli_compress EXIT 0 OUTPUT "result -1"
+  COMMAND srtm compress ${PROJECT_SOURCE_DIR}/tests/data -o ${tools_dir}/out --jobs 2 --fill off)
+srtm_command_test(NAME tools_cli_decode EXIT 0
+  OUTPUT "tile N57E011.hgt, 1201 x 1201 samples.*eastern column: repeated"
+  COMMAND srtm decode ${tools_dir}/out/N57E011.xem -o ${tools_dir}/N57E011.hgt)
+srtm_command_test(NAME tools_cli_render EXIT 0 OUTPUT "1201 x 1201 pixels from 1201 x 1201 samples"
+  COMMAND srtm render ${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt -o ${tools_dir}/relief.png --level 13)
 set_tests_properties(tools_cli_setup PROPERTIES FIXTURES_SETUP tools_dir)
-set_tests_properties(tools_cli_compress PROPERTIES FIXTURES_REQUIRED tools_dir FIXTURES_SETUP tools_xem
-                     PASS_REGULAR_EXPRESSION "result -1")
-set_tests_properties(tools_cli_decode PROPERTIES FIXTURES_REQUIRED tools_xem
-                     PASS_REGULAR_EXPRESSION "tile N57E011.hgt, 1201 x 1201 samples.*eastern column: repeated")
-set_tests_properties(tools_cli_render PROPERTIES FIXTURES_REQUIRED tools_dir
-                     PASS_REGULAR_EXPRESSION "1201 x 1201 pixels from 1201 x 1201 samples")
+set_tests_properties(tools_cli_compress PROPERTIES FIXTURES_REQUIRED tools_dir FIXTURES_SETUP tools_xem)
+set_tests_properties(tools_cli_decode PROPERTIES FIXTURES_REQUIRED tools_xem)
+set_tests_properties(tools_cli_render PROPERTIES FIXTURES_REQUIRED tools_dir)
 
 # The demo end to end: the scripted user at the stand-in host, pictures of the served and
 # the decoded maps, the sea line moved, and the XEM map equal to the served one.
-add_test(NAME tools_demo
-         COMMAND srtm-demo ${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt --out ${tools_dir}/demo --level 25)
-set_tests_properties(tools_demo PROPERTIES
-  PASS_REGULAR_EXPRESSION "113,596 samples went under water.*equal to the served map at 99.96%.*demo finished\n"
-  FAIL_REGULAR_EXPRESSION "WITH ERRORS")
+srtm_command_test(NAME tools_demo EXIT 0
+  OUTPUT "113,596 samples went under water.*equal to the served map at 99.96%.*demo finished\r?\n"
+  COMMAND srtm-demo ${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt --out ${tools_dir}/demo --level 25)
+set_tests_properties(tools_demo PROPERTIES FAIL_REGULAR_EXPRESSION "WITH ERRORS")

@@ -34,6 +34,6 @@ if(NOT WIN32)
 endif()
 
 # One script, two executors: the same user at the host in both worlds.
-add_test(NAME ui_qlphost_run
-         COMMAND qlphost run ${CMAKE_CURRENT_SOURCE_DIR}/ui/scripts/settings_and_wizard.txt
-                 --open ${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt)
+srtm_command_test(NAME ui_qlphost_run EXIT 0 OUTPUT "line 27: expect main enabled"
+  COMMAND qlphost run ${CMAKE_CURRENT_SOURCE_DIR}/ui/scripts/settings_and_wizard.txt
+          --open ${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt)

@@ -14,9 +14,9 @@ set(fresh_folders ${CMAKE_CURRENT_SOURCE_DIR}/wine/fresh_folders.cmake)
 add_test(NAME wine_end_to_end_folders
          COMMAND ${CMAKE_COMMAND} -DFOLDERS=${wine_work}/end_to_end -P ${fresh_folders})
 set_tests_properties(wine_end_to_end_folders PROPERTIES FIXTURES_SETUP wine_end_to_end)
-add_test(NAME wine_end_to_end
-         COMMAND qlphost run ${wine_scripts}/end_to_end.txt
-                 --path TILE=${PROJECT_SOURCE_DIR}/tests/data/N57E011 --path OUT=${wine_work}/end_to_end)
+srtm_command_test(NAME wine_end_to_end EXIT 0 OUTPUT "line 52: expect sample base 57.7 11.9 14"
+  COMMAND qlphost run ${wine_scripts}/end_to_end.txt
+          --path TILE=${PROJECT_SOURCE_DIR}/tests/data/N57E011 --path OUT=${wine_work}/end_to_end)
 set_tests_properties(wine_end_to_end PROPERTIES FIXTURES_REQUIRED wine_end_to_end)
 
 # Pictures of every dialog, in the build's screenshots folder (checked, then kept).
@@ -25,9 +25,15 @@ add_test(NAME wine_pictures_folders
                  -DTILE=${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt -DTILES=${wine_work}/pictures_tiles
                  -P ${fresh_folders})
 set_tests_properties(wine_pictures_folders PROPERTIES FIXTURES_SETUP wine_pictures)
-add_test(NAME wine_pictures
-         COMMAND qlphost run ${wine_scripts}/pictures.txt --open ${wine_work}/pictures_tiles/N57E011.hgt
-                 --path OUT=${wine_work}/pictures_out --pictures ${CMAKE_BINARY_DIR}/screenshots)
+# The native world draws no pixels: the run goes through, but is reported as skipped.
+if(WIN32)
+  set(pictures_skip)
+else()
+  set(pictures_skip SKIP "the native world draws no pixels: pictures and fonts are checked in the Win32 world")
+endif()
+srtm_command_test(NAME wine_pictures EXIT 0 OUTPUT "line 38: wait gone 30721" ${pictures_skip}
+  COMMAND qlphost run ${wine_scripts}/pictures.txt --open ${wine_work}/pictures_tiles/N57E011.hgt
+          --path OUT=${wine_work}/pictures_out --pictures ${CMAKE_BINARY_DIR}/screenshots)
 set_tests_properties(wine_pictures PROPERTIES FIXTURES_REQUIRED wine_pictures)
 
 # The legibility checks of the pictures, each shown the fault it must find.

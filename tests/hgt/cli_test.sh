@@ -11,12 +11,18 @@ cp "$tile" "$work/tiles/N57E011.hgt"
 failures=0
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-run() { $runner "$@"; }
-# expect CODE CMD...: runs CMD, keeps its output in $out, checks its exit code.
+# SRTM_TEST_FAIL_AFTER=CODE: every command exits with CODE after its run (see
+# tests/support/check_command.cmake), and every check of an exit code must fail.
+run() { $runner "$@"; local code=$?; return "${SRTM_TEST_FAIL_AFTER:-$code}"; }
+# expect CODE [-m REGEX] CMD...: runs CMD, keeps its output in $out, checks its exit
+# code and, with -m, that its output tells what failed.
 expect() {
-  local want=$1; shift
+  local want=$1 message=
+  shift
+  if [ "$1" = -m ]; then message=$2; shift 2; fi
   out=$(run "$@" 2>&1); local got=$?
   [ "$got" = "$want" ] || fail "exit $got, wanted $want: $* -> $out"
+  [ -z "$message" ] || grep -qE -- "$message" <<<"$out" || fail "no '$message' in the output of $* -> $out"
 }
 # The signed little-endian sample at block row I, column J of a block file.
 sample() { od -An -t d2 -j $((2 * ($2 * 320 + $3))) -N 2 "$1" | tr -d ' '; }
@@ -25,10 +31,10 @@ expect 0 "$srtm" classify "$work/tiles/N57E011.hgt"
 grep -q "kind 3 (SRTM-3)" <<<"$out" || fail "classify kind: $out"
 grep -q "latitude 57, longitude 11" <<<"$out" || fail "classify corner: $out"
 head -c 100 "$tile" > "$work/N10E010.hgt"
-expect 3 "$srtm" classify "$work/N10E010.hgt"
+expect 3 -m "100 bytes is the size of no tile" "$srtm" classify "$work/N10E010.hgt"
 grep -q "latitude 10, longitude 10" <<<"$out" || fail "classify corner of a wrong-size tile: $out"
-expect 3 "$srtm" classify "$work/missing.hgt"
-expect 2 "$srtm" classify
+expect 3 -m "missing.hgt: kind 0 \\(not a tile\\)" "$srtm" classify "$work/missing.hgt"
+expect 2 -m "usage: srtm classify" "$srtm" classify
 expect 0 "$srtm" classify --help
 
 # 57.7 N 11.9 E: block 507532000 (block row 553, column 720), row 280, column 200.
@@ -49,13 +55,13 @@ expect 0 "$srtm" block "$work/tiles/N57E011.hgt" 507532100 -o "$work/east.raw"
 expect 0 "$srtm" block "$work/tiles/N57E011.hgt" 507532100 --sea off -o "$work/east.raw"
 [ "$(sample "$work/east.raw" 0 0)" = -1 ] || fail "missing tile with the sea off"
 
-expect 2 "$srtm" block "$work/tiles/N57E011.hgt" 507532000
-expect 2 "$srtm" block "$work/tiles/N57E011.hgt" 5075x -o "$work/x.raw"
-expect 2 "$srtm" block "$work/tiles/N57E011.hgt" 99999999999 -o "$work/x.raw"
-expect 2 "$srtm" block "$work/tiles/N57E011.hgt" 1 --sea maybe -o "$work/x.raw"
-expect 2 "$srtm" block "$work/tiles/N57E011.hgt" 1 --level 1.5 -o "$work/x.raw"
-expect 3 "$srtm" block "$work/N10E010.hgt" 1 -o "$work/x.raw"
-expect 4 "$srtm" block "$work/tiles/N57E011.hgt" 1 -o "$work/no/such/folder/x.raw"
+expect 2 -m "usage: srtm block" "$srtm" block "$work/tiles/N57E011.hgt" 507532000
+expect 2 -m "'5075x' is not a 32-bit block number" "$srtm" block "$work/tiles/N57E011.hgt" 5075x -o "$work/x.raw"
+expect 2 -m "'99999999999' is not a 32-bit block number" "$srtm" block "$work/tiles/N57E011.hgt" 99999999999 -o "$work/x.raw"
+expect 2 -m "usage: srtm block" "$srtm" block "$work/tiles/N57E011.hgt" 1 --sea maybe -o "$work/x.raw"
+expect 2 -m "--level wants whole metres, not '1.5'" "$srtm" block "$work/tiles/N57E011.hgt" 1 --level 1.5 -o "$work/x.raw"
+expect 3 -m "N10E010.hgt is not an SRTM tile" "$srtm" block "$work/N10E010.hgt" 1 -o "$work/x.raw"
+expect 4 -m "cannot write .*x.raw" "$srtm" block "$work/tiles/N57E011.hgt" 1 -o "$work/no/such/folder/x.raw"
 [ ! -e "$work/x.raw" ] || fail "a failed block command left an output file"
 expect 0 "$srtm" block --help
 
@@ -96,8 +102,8 @@ grep -q "SRTM-3 N57E011.hgt" <<<"$out" || fail "qlphost display name: $out"
 grep -q "size: 433200 x 217200" <<<"$out" || fail "qlphost map size: $out"
 grep -q "2012 -> 1" <<<"$out" || fail "qlphost block answer: $out"
 cmp -s "$work/s.raw" "$work/q.raw" || fail "qlphost and srtm serve different blocks"
-expect 3 "$qlphost" block "$work/N10E010.hgt" 1 -o "$work/x.raw"
-expect 2 "$qlphost" block "$work/tiles/N57E011.hgt" 1
+expect 3 -m "no map source opens .*N10E010.hgt" "$qlphost" block "$work/N10E010.hgt" 1 -o "$work/x.raw"
+expect 2 -m "usage: qlphost" "$qlphost" block "$work/tiles/N57E011.hgt" 1
 expect 0 "$qlphost" block --help
 
 [ "$failures" = 0 ] && echo "all CLI checks passed"

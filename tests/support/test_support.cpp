@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <random>
+#include <stdexcept>
 
 #include "platform/platform.h"
 
@@ -63,7 +64,11 @@ std::string TempFolder::MakeFolder(const std::string& name) const {
   return folder;
 }
 
-std::vector<std::uint8_t> RealTile() { return ReadBytes(DataFile("N57E011.hgt")); }
+std::vector<std::uint8_t> RealTile() {
+  std::vector<std::uint8_t> tile = ReadBytes(DataFile("N57E011.hgt"));
+  if (tile.size() != 2u * 1201 * 1201) throw std::runtime_error("cannot read the tile " + DataFile("N57E011.hgt"));
+  return tile;
+}
 
 void PutHgtSample(std::vector<std::uint8_t>& tile, int side, int row, int column, std::int16_t h) {
   std::size_t at = 2 * (static_cast<std::size_t>(row) * side + column);
@@ -86,28 +91,46 @@ std::int16_t GetHgtSample(const std::vector<std::uint8_t>& tile, int side, int r
 
 namespace srtm::test {
 
-std::string ToCp932(const std::string& utf8) {
+// A conversion the system cannot do fails the test that asked for it, with the reason
+// (GoogleTest reports the exception): an empty or partial text would match too much.
 #if defined(_WIN32)
-  int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(wide), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &w[0], wide);
-  int bytes = WideCharToMultiByte(932, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+std::string ToCp932(const std::string& utf8) {
+  if (utf8.empty()) return utf8;
+  const int size = static_cast<int>(utf8.size());
+  const int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(wide > 0 ? wide : 0), L'\0');
+  BOOL lost = FALSE;
+  int bytes = 0;
+  if (wide > 0 && MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, &w[0], wide) == wide) {
+    bytes = WideCharToMultiByte(932, 0, w.data(), wide, nullptr, 0, nullptr, &lost);
+  }
+  if (bytes <= 0 || lost) throw std::runtime_error("Windows cannot convert \"" + utf8 + "\" to code page 932");
   std::string out(static_cast<std::size_t>(bytes), '\0');
   WideCharToMultiByte(932, 0, w.data(), wide, &out[0], bytes, nullptr, nullptr);
   return out;
+}
 #else
-  iconv_t cd = iconv_open("CP932", "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::string();
-  std::string out(utf8.size() * 2 + 4, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  std::size_t inLeft = utf8.size();
+std::string Iconv(const std::string& text, const char* from, const char* to) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to +
+                             " on this system (glibc's gconv modules are missing)");
+  }
+  std::string out(text.size() * 2 + 4, '\0');
+  char* in = const_cast<char*>(text.data());
+  std::size_t inLeft = text.size();
   char* outPtr = &out[0];
   std::size_t outLeft = out.size();
-  iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+  const std::size_t converted = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
   iconv_close(cd);
+  if (converted == static_cast<std::size_t>(-1) || inLeft != 0) {
+    throw std::runtime_error(std::string("iconv cannot convert all of a text from ") + from + " to " + to);
+  }
   out.resize(out.size() - outLeft);
   return out;
-#endif
 }
+
+std::string ToCp932(const std::string& utf8) { return Iconv(utf8, "UTF-8", "CP932"); }
+#endif
 
 }  // namespace srtm::test

@@ -36,7 +36,8 @@ class TempFolder {
   std::string path_;
 };
 
-// A copy of the real SRTM-3 tile N57E011.hgt: 1201 x 1201 big-endian samples.
+// A copy of the real SRTM-3 tile N57E011.hgt: 1201 x 1201 big-endian samples. Helpers
+// that cannot do their work throw, failing the test with the reason.
 std::vector<std::uint8_t> RealTile();
 
 // Height h as the two big-endian bytes of an .hgt file, at sample (row from the north,
@@ -50,5 +51,10 @@ namespace srtm::test {
 // The code-page-932 bytes of a UTF-8 text, converted by the system (iconv natively,
 // MultiByteToWideChar and WideCharToMultiByte on Windows), independently of the
 // plug-in's own stored texts.
+// Throws, failing the test, when the system cannot convert the whole text.
 std::string ToCp932(const std::string& utf8);
+#if !defined(_WIN32)
+// `text` in encoding `from` converted by iconv to `to`; throws as ToCp932 does.
+std::string Iconv(const std::string& text, const char* from, const char* to);
+#endif
 }  // namespace srtm::test

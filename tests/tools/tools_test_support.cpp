@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <stdexcept>
 #include <tuple>
 
 #include "hgt/paths.h"
@@ -62,7 +63,8 @@ std::vector<std::uint8_t> GlobeTile(int lat, int lon, bool voids) {
 }
 
 void PutGlobeTile(const std::string& folder, int lat, int lon, bool voids) {
-  WriteBytes(FormatTilePath(folder, lat, lon), GlobeTile(lat, lon, voids));
+  const std::string path = FormatTilePath(folder, lat, lon);
+  if (!WriteBytes(path, GlobeTile(lat, lon, voids))) throw std::runtime_error("cannot write the tile " + path);
 }
 
 int RunTool(int (*command)(int, char**), std::vector<std::string> args) {

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <iconv.h>
 #include <iterator>
 #include <strings.h>
 #include <vector>
@@ -116,17 +115,7 @@ TEST(EmbeddedTemplates, ProgressDialogIsVisibleWithoutSystemMenu) {
 // ---- The same templates as windres compiles them for the Win32 plug-in ----
 
 std::string Utf16ToCp932(const std::u16string& text) {
-  if (text.empty()) return "";
-  iconv_t cd = iconv_open("CP932", "UTF-16LE");
-  std::string out(text.size() * 4, '\0');
-  char* in = reinterpret_cast<char*>(const_cast<char16_t*>(text.data()));
-  std::size_t inLeft = text.size() * 2;
-  char* o = &out[0];
-  std::size_t outLeft = out.size();
-  iconv(cd, &in, &inLeft, &o, &outLeft);
-  iconv_close(cd);
-  out.resize(out.size() - outLeft);
-  return out;
+  return test::Iconv(std::string(reinterpret_cast<const char*>(text.data()), 2 * text.size()), "UTF-16LE", "CP932");
 }
 
 // Reads the little-endian binary of a compiled resource file.

@@ -204,6 +204,14 @@ TEST_F(WizardTest, BrowseStartsFromTheFolderCutToTheBufferAndKeepsItOnCancel) {
   Run("folder " + Quoted(out_) + "\nclick 30707\nexpect text 30710 " + Quoted(out_) + "\n");
   EXPECT_EQ(host::LastFolderChooserStart(), longFolder.substr(0, start.size()));
   EXPECT_EQ(page->outputFolder, out_);
+
+  // An ASCII folder: 259 bytes fit with the terminator, from 260 on the text is cut there.
+  for (const std::size_t length : {259u, 260u, 300u}) {
+    const std::string ascii = "Z:\\" + std::string(length - 3, 'a');
+    Store().SetText(Store().Item(page->handle(), IDC_OUTPUT_FOLDER), ascii);
+    Run("folder cancel\nclick 30707\n");
+    EXPECT_EQ(host::LastFolderChooserStart(), ascii.substr(0, 259)) << length;
+  }
 }
 
 // ---- Running the batch ----

@@ -370,6 +370,16 @@ TEST(CodecDecoder, RefusesEveryTruncationAndBadInput) {
   EXPECT_FALSE(s.ok());
   Decode(Stream(32767, "010 1"), 2, 1, &s);  // 32767 + 1 leaves the 16-bit range
   EXPECT_FALSE(s.ok());
+  // The same range on the slower path (a difference of 12 extra bits, beyond the lookup):
+  // the last sample in the range on either side passes, the first outside it does not.
+  const std::string plus2048 = "1111111110 " + Field(2048, 12), minus2048 = "1111111110 " + Field(2047, 12);
+  EXPECT_EQ(Decode(Stream(30719, plus2048), 2, 1), (std::vector<std::int16_t>{30719, 32767}));
+  EXPECT_EQ(Decode(Stream(-30720, minus2048), 2, 1), (std::vector<std::int16_t>{-30720, -32768}));
+  for (const std::int16_t from : {30720, -30721}) {
+    Decode(Stream(from, from > 0 ? plus2048 : minus2048), 2, 1, &s);
+    EXPECT_EQ(s.code(), Status::kCorrupt) << from;
+    EXPECT_NE(s.ToString().find("difference leaves the 16-bit range at sample 1"), std::string::npos) << s.ToString();
+  }
   std::vector<std::int16_t> out(4);
   EXPECT_FALSE(TileCodec::DecodeBlock(stream.data(), stream.size(), 4, 2, 2, out.data()).ok());
   EXPECT_FALSE(TileCodec::DecodeBlock(stream.data(), 7, 0, 2, 2, out.data()).ok());  // copy of the wrong size
