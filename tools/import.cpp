@@ -255,8 +255,8 @@ bool WarpOnto(GDALDatasetH source, const ImportTile& tile, int row0, int rows, R
   const int n = SamplesOf(tile.job.kind);
   const double spacing = SpacingOf(tile.job.kind);
   out->assign(static_cast<std::size_t>(n) * rows, std::numeric_limits<float>::quiet_NaN());
-  char pointer[64];
-  CPLPrintPointer(pointer, out->data(), sizeof pointer);
+  char pointer[64] = {};  // CPLPrintPointer leaves the text unterminated
+  CPLPrintPointer(pointer, out->data(), sizeof pointer - 1);
   const std::string memName =
       CPLSPrintf("MEM:::DATAPOINTER=%s,PIXELS=%d,LINES=%d,BANDS=1,DATATYPE=Float32", pointer, n, rows);
   Dataset dst(GDALOpen(memName.c_str(), GA_Update));
