@@ -56,17 +56,7 @@ bool Args::Next() {
       optionsEnded_ = true;
       continue;
     }
-    if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
-      PrintUsage(help_, stdout);
-      help_.details(stdout);
-      stopped_ = true;
-      return false;
-    }
-    if (std::strcmp(arg, "-V") == 0 || std::strcmp(arg, "--version") == 0) {
-      PrintVersion();
-      stopped_ = true;
-      return false;
-    }
+    if (HelpOrVersion(arg)) return false;
     // "--name=value" (and "-te=value"); a two-letter option such as -o takes no "=".
     const char* equals = std::strchr(arg, '=');
     if (equals && equals - arg > 2) {
@@ -78,6 +68,20 @@ bool Args::Next() {
     return true;
   }
   return false;
+}
+
+bool Args::HelpOrVersion(const char* arg) {
+  if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
+    PrintUsage(help_, stdout);
+    help_.details(stdout);
+  } else if (std::strcmp(arg, "-V") == 0 || std::strcmp(arg, "--version") == 0) {
+    PrintVersion();
+  } else {
+    return false;
+  }
+  stopped_ = true;
+  exitCode_ = kExitOk;
+  return true;
 }
 
 bool Args::Matches(const char* names) {
@@ -94,8 +98,8 @@ bool Args::Matches(const char* names) {
 bool Args::TakeValue(std::string* value) {
   if (inline_) {
     *value = inline_;
-  } else if (at_ + 1 < argc_) {
-    *value = argv_[++at_];  // whatever it is: "-o -" and "--at -33.9,151.2" are values
+  } else if (at_ + 1 < argc_ && !LooksLikeOption(argv_[at_ + 1])) {
+    *value = argv_[++at_];  // "-o -" and "--at -33.9,151.2" too; "-o --help" is no output named --help
   } else {
     Fail(option_ + " wants a value");
     return false;
@@ -130,7 +134,9 @@ bool Args::Values(const char* names, int count, std::vector<std::string>* values
     *values = SplitCommas(first);
   } else {
     values->push_back(first);
-    while (static_cast<int>(values->size()) < count && at_ + 1 < argc_) values->push_back(argv_[++at_]);
+    while (static_cast<int>(values->size()) < count && at_ + 1 < argc_ && !LooksLikeOption(argv_[at_ + 1])) {
+      values->push_back(argv_[++at_]);
+    }
   }
   if (static_cast<int>(values->size()) != count) {
     Fail(option_ + " wants " + std::to_string(count) + " values, separated by spaces or commas");
@@ -175,6 +181,10 @@ void Args::MoreOperands(std::vector<std::string>* operands) {
 }
 
 int Args::Fail(const std::string& message) {
+  // Help or the version asked for further on wins over a wrong argument.
+  for (int i = at_ + 1; !optionsEnded_ && i < argc_ && std::strcmp(argv_[i], "--") != 0; ++i) {
+    if (HelpOrVersion(argv_[i])) return exitCode_;
+  }
   stopped_ = true;
   exitCode_ = UsageError(help_, message);
   return exitCode_;

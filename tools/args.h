@@ -45,7 +45,8 @@ class Args {
   int exitCode() const { return exitCode_; }
 
   // Each takes the current argument when it is what it looks for and returns true; a
-  // value that is missing or wrong is reported (the next Next() then stops).
+  // value that is missing or wrong is reported (the next Next() then stops). A value
+  // may be "-" or a negative number, not an option: "-o --help" names no output.
   // NAMES is one name or several separated by '|': "-o|--output".
   bool Operand(std::string* value);  // not an option, or anything after "--"
   bool Flag(const char* names);
@@ -65,6 +66,8 @@ class Args {
   const CommandHelp& help() const { return help_; }
 
  private:
+  // Shows the help or the version when `arg` asks for one, and stops.
+  bool HelpOrVersion(const char* arg);
   bool Matches(const char* names);
   bool TakeValue(std::string* value);
 

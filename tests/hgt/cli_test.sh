@@ -8,22 +8,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/tiles"
 cp "$tile" "$work/tiles/N57E011.hgt"
-failures=0
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-# SRTM_TEST_FAIL_AFTER=CODE: every command exits with CODE after its run (see
-# tests/support/check_command.cmake), and every check of an exit code must fail.
-run() { $runner "$@"; local code=$?; return "${SRTM_TEST_FAIL_AFTER:-$code}"; }
-# expect CODE [-m REGEX] CMD...: runs CMD, keeps its output in $out, checks its exit
-# code and, with -m, that its output tells what failed.
-expect() {
-  local want=$1 message=
-  shift
-  if [ "$1" = -m ]; then message=$2; shift 2; fi
-  out=$(run "$@" 2>&1); local got=$?
-  [ "$got" = "$want" ] || fail "exit $got, wanted $want: $* -> $out"
-  [ -z "$message" ] || grep -qE -- "$message" <<<"$out" || fail "no '$message' in the output of $* -> $out"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/cli_expect.sh"
 # The signed little-endian sample at block row I, column J of a block file.
 sample() { od -An -t d2 -j $((2 * ($2 * 320 + $3))) -N 2 "$1" | tr -d ' '; }
 
@@ -38,7 +23,7 @@ for m in "N57E011.hgt: SRTM-3 tile, 1201 x 1201 samples 3 arc-seconds apart, 57 
          "N99E999.hgt: not a tile: latitude 99 is outside the globe" \
          "N57E011.SRTMGL3.hgt: not a tile: a downloaded name .*: N57E011.hgt\\); srtm import" \
          "N57E011.hgt.zip: not a tile: an archive; srtm import"; do
-  grep -qE -- "$m" <<<"$out" || fail "classify: no '$m' in $out"
+  has "$m" classify
 done
 expect 0 -m '^\{"file":"[^"]*N57E011.hgt","tile":true,"kind":"SRTM-3","lat":57,"lon":11,"samples":1201' \
   "$srtm" classify --json "$work/tiles/N57E011.hgt"
@@ -66,7 +51,7 @@ expect 0 "$srtm" block "$work/tiles/N57E011.hgt" 507532100 --sea off -o "$work/e
 # as block 507532000); --opt=value and options after the operand.
 expect 0 -m "57.7 N 11.9 E: row 280, column 200 of the block .*served 14 \(height 13 m\)" \
   "$srtm" block "$work/tiles/N57E011.hgt" -o "$work/at.raw" --at=57.7,11.9
-grep -q "block 507532000: block row 553, block column 720" <<<"$out" || fail "--at 57.7,11.9: $out"
+has "block 507532000: block row 553, block column 720" "--at 57.7,11.9"
 cmp -s "$work/at.raw" "$work/s.raw" || fail "--at 57.7,11.9 did not serve block 507532000"
 # No data is said on standard error; the block is still written.
 expect 0 -m "block 1 \(block row 0, block column 0\) lies outside the map \(block rows 0 to 678, block columns 1 to 1354\): it is all no data" \
@@ -80,16 +65,13 @@ expect 0 -m "part of block 507531700 has no tile behind it \(N57E010.hgt not in"
 
 # Every wrong argument named in one line, then the short usage (never the whole help).
 for args in "507532000|no output given" "5075x -o x.raw|BLOCK is a whole 32-bit number, not '5075x'" \
-            "99999999999 -o x.raw|not '99999999999'" "1 --sea maybe -o x.raw|--sea wants on or off, not 'maybe'" \
+            "99999999999 -o x.raw|BLOCK is a whole 32-bit number, not '99999999999'" "1 --sea maybe -o x.raw|--sea wants on or off, not 'maybe'" \
             "1 --level 1.5 -o x.raw|--level wants a whole number from -32768 to 32767, not '1.5'" \
             "1 --at 57,11 -o x.raw|give BLOCK or --at, not both" "--at 95,11 -o x.raw|--at wants LAT,LON" \
             "1 -o|-o wants a value" "1 -o x.raw --bogus|unknown option '--bogus'"; do
   IFS='|' read -r a m <<<"$args"
   # shellcheck disable=SC2086
-  expect 2 -m "^srtm block: $m.*
-Usage: srtm block TILE.hgt BLOCK -o OUT.raw \\[OPTION\\]...
-  or:  srtm block TILE.hgt --at LAT,LON -o OUT.raw \\[OPTION\\]...
-Try 'srtm block --help' for more information.$" "$srtm" block "$work/tiles/N57E011.hgt" $a
+  usage_error block "$m" "$work/tiles/N57E011.hgt" $a
 done
 expect 3 -m "N10E010.hgt: not a tile: 100 bytes" "$srtm" block "$work/N10E010.hgt" 1 -o "$work/x.raw"
 expect 4 -m "cannot write .*x.raw" "$srtm" block "$work/tiles/N57E011.hgt" 507532000 -o "$work/no/such/folder/x.raw"
@@ -137,5 +119,4 @@ expect 3 -m "no map source opens .*N10E010.hgt" "$qlphost" block "$work/N10E010.
 expect 2 -m "usage: qlphost" "$qlphost" block "$work/tiles/N57E011.hgt" 1
 expect 0 "$qlphost" block --help
 
-[ "$failures" = 0 ] && echo "all CLI checks passed"
-exit $((failures > 0))
+finish "all CLI checks passed"
