@@ -161,12 +161,14 @@ int InfoOne(const std::string& file, bool json, bool header) {
   std::printf("%s: XEM file of %s%s%s, %llu bytes, %s\n", file.c_str(), kind.empty() ? "a grid" : "the ",
               kind.c_str(), kind.empty() ? "" : (" tile " + tileName).c_str(),
               static_cast<unsigned long long>(reader.fileSize()), sound ? "sound" : "DAMAGED");
-  std::printf("  area      %s to %s, %s to %s\n", Degrees(map.lat, true).c_str(),
-              Degrees(map.lat + h.gridHeight / spd, true).c_str(), Degrees(map.lon, false).c_str(),
-              Degrees(map.lon + h.gridWidth / spd, false).c_str());
-  std::printf("  samples   %d x %d, %g arc-seconds apart (a tile's northern row and eastern column are its "
-              "neighbours')\n",
-              h.gridWidth, h.gridHeight, spd > 0 ? 3600 / spd : 0.0);
+  if (spd > 0) {
+    std::printf("  area      %s to %s, %s to %s\n", Degrees(map.lat, true).c_str(),
+                Degrees(map.lat + h.gridHeight / spd, true).c_str(), Degrees(map.lon, false).c_str(),
+                Degrees(map.lon + h.gridWidth / spd, false).c_str());
+    std::printf("  samples   %d x %d, %g arc-seconds apart (a tile's northern row and eastern column are its "
+                "neighbours')\n",
+                h.gridWidth, h.gridHeight, 3600 / spd);
+  }
   std::printf("  blocks    %d of %d x %d samples, %s; %lld bytes of block data, %.1f%% of the %.0f bytes of the "
               "samples\n",
               check.blocks, h.blockWidth, h.blockHeight,

@@ -72,7 +72,7 @@ expect 2 -m "the region holds 408001 x 144001 = 58752552001 samples, more than t
 
 # Every command: -h/--help and -V/--version anywhere; a wrong or missing argument named
 # in one line, then the usage lines (not the whole help); -- ends the options.
-version=$(run "$srtm" --version)
+version=$(run "$srtm" --version | tr -d "\r")
 [[ $version =~ ^srtm\ [0-9]+\.[0-9]+ ]] || fail "srtm --version: $version"
 while IFS='|' read -r cmd args message; do
   # shellcheck disable=SC2086
