@@ -32,8 +32,9 @@ void ClassifyDetails(FILE* out) {
                "\n"
                "Options:\n"
                "  --json  one JSON object a line per FILE: file, tile (true or false); for a tile\n"
-               "          kind, lat, lon (the south-west corner), samples, spacing_arcsec; for any\n"
-               "          other file problem, and import (true when srtm import makes tiles of it)\n"
+               "          kind, south, west (the corner's latitude and longitude), samples,\n"
+               "          spacing_arcsec; for any other file problem, and import (true when srtm\n"
+               "          import makes tiles of it)\n"
                "\n"
                "Exit status: 0 when every FILE is a tile, 3 when one is not (named on standard\n"
                "error with the reason, or in its JSON object).\n",
@@ -172,7 +173,7 @@ int Classify(int argc, char** argv) {
       JsonObject o;
       o.Text("file", SystemTextToUtf8(f)).Bool("tile", check.kind != kNotTile);
       if (check.kind != kNotTile) {
-        o.Text("kind", KindName(check.kind)).Integer("lat", check.lat).Integer("lon", check.lon);
+        o.Text("kind", KindName(check.kind)).Integer("south", check.lat).Integer("west", check.lon);
         o.Integer("samples", check.kind == kSrtm1 ? 3601 : 1201).Integer("spacing_arcsec", check.kind == kSrtm1 ? 1 : 3);
       } else {
         o.Text("problem", SystemTextToUtf8(check.problem)).Bool("import", check.download);

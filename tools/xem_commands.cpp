@@ -69,10 +69,10 @@ void InfoDetails(FILE* out) {
                "Options:\n"
                "  --header  also every field of the header and a summary of the index\n"
                "  --json    one JSON object a line per FILE: file, ok, bytes; once the header is\n"
-               "            read kind, lat, lon (the south-west corner), width, height,\n"
-               "            spacing_arcsec, block_width, block_height, blocks, block_bytes,\n"
-               "            voids, publisher, description; damaged (blocks) and problem when\n"
-               "            something is wrong\n"
+               "            read kind, south, west (the latitude and longitude of the south-west\n"
+               "            corner), width, height, spacing_arcsec, block_width, block_height,\n"
+               "            blocks, block_bytes, voids, publisher, description; damaged (blocks)\n"
+               "            and problem when something is wrong\n"
                "\n"
                "Exit status: 0 when every FILE is sound, 3 when one is missing or damaged (the\n"
                "first damage named on standard error, or in its JSON object).\n");
@@ -149,7 +149,7 @@ int InfoOne(const std::string& file, bool json, bool header) {
 
   if (json) {
     o.Bool("ok", sound).Integer("bytes", static_cast<std::int64_t>(reader.fileSize())).Text("kind", kind);
-    o.Integer("lat", map.lat).Integer("lon", map.lon).Integer("width", h.gridWidth).Integer("height", h.gridHeight);
+    o.Integer("south", map.lat).Integer("west", map.lon).Integer("width", h.gridWidth).Integer("height", h.gridHeight);
     o.Number("spacing_arcsec", spd > 0 ? 3600 / spd : 0).Integer("block_width", h.blockWidth);
     o.Integer("block_height", h.blockHeight).Integer("blocks", check.blocks).Integer("block_bytes", blockBytes);
     o.Integer("voids", check.voids).Text("publisher", SystemTextToUtf8(publisher));

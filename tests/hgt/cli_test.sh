@@ -25,7 +25,7 @@ for m in "N57E011.hgt: SRTM-3 tile, 1201 x 1201 samples 3 arc-seconds apart, 57 
          "N57E011.hgt.zip: not a tile: an archive; srtm import"; do
   has "$m" classify
 done
-expect 0 -m '^\{"file":"[^"]*N57E011.hgt","tile":true,"kind":"SRTM-3","lat":57,"lon":11,"samples":1201' \
+expect 0 -m '^\{"file":"[^"]*N57E011.hgt","tile":true,"kind":"SRTM-3","south":57,"west":11,"samples":1201' \
   "$srtm" classify --json "$work/tiles/N57E011.hgt"
 expect 3 -m '"tile":false,"problem":"an archive","import":true\}$' "$srtm" classify --json "$work/N57E011.hgt.zip"
 expect 3 -m "N99E999.hgt: not a tile: latitude 99" "$srtm" block "$work/N99E999.hgt" 1 -o "$work/x.raw"

@@ -38,7 +38,7 @@ expect 0 -m "voids +2400 samples without data \(written with the fill off\)" "$s
 # --json: one object a line per file, the damaged and the missing ones with their problem.
 expect 3 "$srtm" info --json off/N57E011.xem zeroed.xem missing.xem
 [ "$(wc -l <<<"$out")" = 3 ] || fail "info --json of 3 files: $out"
-has '^\{"file":"off/N57E011.xem","ok":true,"bytes":[0-9]+,"kind":"SRTM-3","lat":57,"lon":11,"width":1200,' "info --json"
+has '^\{"file":"off/N57E011.xem","ok":true,"bytes":[0-9]+,"kind":"SRTM-3","south":57,"west":11,"width":1200,' "info --json"
 has '^\{"file":"zeroed.xem","ok":false,.*"damaged":[0-9]+,"problem":"block \(' "info --json damaged"
 has '^\{"file":"missing.xem","ok":false,"problem":"not found: ' "info --json missing"
 
