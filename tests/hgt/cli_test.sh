@@ -8,6 +8,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/tiles"
 cp "$tile" "$work/tiles/N57E011.hgt"
+# shellcheck source=tests/support/cli_expect.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../support/cli_expect.sh"
 # The signed little-endian sample at block row I, column J of a block file.
 sample() { od -An -t d2 -j $((2 * ($2 * 320 + $3))) -N 2 "$1" | tr -d ' '; }

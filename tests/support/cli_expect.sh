@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154
 # What the command-line test scripts share (sourced; $runner set first: empty natively,
 # wine-run.sh in the 32-bit world).
 failures=0

@@ -6,6 +6,7 @@ set -uo pipefail
 srtm=$1 tile=$2 runner=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# shellcheck source=tests/support/cli_expect.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../support/cli_expect.sh"
 cd "$work" || exit 1
 mkdir t v off on vo vn

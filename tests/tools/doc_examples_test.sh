@@ -9,6 +9,7 @@ srtm=$(realpath "$1") tile=$(realpath "$2") runner=${3:-}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# shellcheck source=tests/support/cli_expect.sh
 source "$root/tests/support/cli_expect.sh"
 
 # Examples that fail until compress creates its output folder and converts the tiles
