@@ -88,7 +88,10 @@ Format Identify(const std::uint8_t* head, std::size_t size, const std::string& n
       (std::memcmp(head + 4, "1AY&SY", 6) == 0 || std::memcmp(head + 4, "\x17\x72\x45\x38\x50\x90", 6) == 0)) {
     return Format::kBzip2;
   }
-  if (starts("\xFD" "7zXZ\0", 6)) return Format::kXz;
+  if (starts("\xFD"
+             "7zXZ\0",
+             6))
+    return Format::kXz;
   if (starts("\x28\xB5\x2F\xFD", 4)) return Format::kZstd;
   if (size >= 512) {
     const bool tarName = EndsWithNoCase(name, ".tar");
@@ -99,19 +102,9 @@ Format Identify(const std::uint8_t* head, std::size_t size, const std::string& n
 }
 
 const char* FormatName(Format format) {
-  switch (format) {
-    case Format::kNone: return "a file";
-    case Format::kZip: return "a zip";
-    case Format::kGzip: return "a gzip";
-    case Format::kTar: return "a tar";
-    case Format::kTarGzip: return "a tar.gz";
-    case Format::k7z: return "a 7z archive";
-    case Format::kRar: return "a rar archive";
-    case Format::kBzip2: return "a bzip2 file";
-    case Format::kXz: return "an xz file";
-    case Format::kZstd: return "a zstd file";
-  }
-  return "a file";
+  static const char* const kNames[] = {"a file",       "a zip",         "a gzip",       "a tar",      "a tar.gz",
+                                       "a 7z archive", "a rar archive", "a bzip2 file", "an xz file", "a zstd file"};
+  return kNames[static_cast<int>(format)];
 }
 
 namespace internal {
@@ -150,8 +143,8 @@ class Sources {
       } else if (spec.kind == Node::Kind::kRegion) {
         made = internal::NewRegionSource(parent, spec.offset, spec.length);
       } else {
-        made = std::make_unique<internal::InflateSource>(parent, spec,
-                                                         record_ ? &(*record_)[static_cast<std::size_t>(node)] : nullptr);
+        made = std::make_unique<internal::InflateSource>(
+            parent, spec, record_ ? &(*record_)[static_cast<std::size_t>(node)] : nullptr);
       }
     } catch (const std::bad_alloc&) {
       return Status::IoError(listing_.label + ": not enough memory");
@@ -166,10 +159,9 @@ class Sources {
   void Keep(int node) {
     std::vector<int> chain;
     for (int n = node; n >= 0; n = listing_.nodes[static_cast<std::size_t>(n)].parent) chain.push_back(n);
-    live_.erase(std::remove_if(live_.begin(), live_.end(),
-                               [&](const auto& live) {
-                                 return std::find(chain.begin(), chain.end(), live.first) == chain.end();
-                               }),
+    live_.erase(std::remove_if(
+                    live_.begin(), live_.end(),
+                    [&](const auto& live) { return std::find(chain.begin(), chain.end(), live.first) == chain.end(); }),
                 live_.end());
   }
 
@@ -267,43 +259,50 @@ class Builder {
     gzip.length = size;
     gzip.archive = label;
     const int g = AddNode(std::move(gzip));
-    internal::GzipHeader header;
-    std::vector<std::uint8_t> head;
-    st = internal::ReadGzipHeader(*source, 0, size, label, &header);
-    if (st.ok()) st = Peek(g, &head);
-    if (!st.ok()) return st;
-    const std::string contentName = GzipContentName(name, header.name);
-    const Format inside = Identify(head.data(), head.size(), contentName);
     std::vector<std::uint64_t> inner;
-    if (inside == Format::kNone) {
-      // Inflated to its end: its trailer's length is modulo 4 GiB and the last member's
-      // alone, and a gzip cut short is best named before anything reads it.
-      Source* content = nullptr;
-      st = sources_.Get(g, &content);
-      std::uint8_t beyond = 0;
-      std::size_t got = 0;
-      if (st.ok()) st = content->ReadAt(limits_.maxMemberBytes, &beyond, 1, &got);
-      if (st.ok() && got == 1) {
-        st = Status::Unsupported(label + ": it holds more than " + internal::Bytes(limits_.maxMemberBytes) +
-                                 ", more than is read of one member (a gzip bomb?)");
-      }
-      std::uint64_t length = 0;
-      if (st.ok()) st = content->Size(&length);
-      if (!st.ok()) return st;
-      AddMember(g, label, internal::ToSystemText(contentName), length);
-      inner.push_back(0);
-    } else if (!Readable(inside)) {
-      return Status::Unsupported(label + ": " + FormatName(inside) + " inside a gzip: not supported; unpack it first");
-    } else if (inside == Format::kTar) {
-      if (node == 0) l_.format = Format::kTarGzip;
-      st = Container(g, inside, label, contentName, depth, &inner);
-    } else if (depth + 1 > limits_.maxDepth) {
-      return TooDeep(label, inside, depth);
-    } else {
-      st = Container(g, inside, label, contentName, depth + 1, &inner);
-    }
+    st = Gzip(g, *source, size, label, name, depth, &inner);
     ToParent(g, inner, access);
     return st;
+  }
+
+  // The content of the gzip node `g` (the `size` bytes of `source`), named after `gzipName`.
+  Status Gzip(int g, Source& source, std::uint64_t size, const std::string& label, const std::string& gzipName,
+              int depth, std::vector<std::uint64_t>* inner) {
+    Source* content = nullptr;
+    internal::GzipHeader header;
+    std::vector<std::uint8_t> head;
+    Status st = internal::ReadGzipHeader(source, 0, size, label, &header);
+    if (st.ok()) st = sources_.Get(g, &content);
+    if (st.ok()) st = Peek(g, &head);
+    if (!st.ok()) return st;
+    const std::string name = GzipContentName(gzipName, header.name);
+    const Format inside = Identify(head.data(), head.size(), name);
+    if (inside == Format::kTar) {
+      if (l_.nodes[static_cast<std::size_t>(g)].parent == 0) l_.format = Format::kTarGzip;
+      return Container(g, inside, label, name, depth, inner);
+    }
+    if (!Readable(inside) && inside != Format::kNone) {
+      return Status::Unsupported(label + ": " + FormatName(inside) + " inside a gzip: not supported; unpack it first");
+    }
+    if (inside != Format::kNone) {
+      return depth + 1 > limits_.maxDepth ? TooDeep(label, inside, depth)
+                                          : Container(g, inside, label, name, depth + 1, inner);
+    }
+    // A file: inflated to its end now, since its trailer records only the last member's
+    // length, modulo 4 GiB, and a gzip cut short is best named before anything reads it.
+    std::uint8_t beyond = 0;
+    std::size_t got = 0;
+    st = content->ReadAt(limits_.maxMemberBytes, &beyond, 1, &got);
+    if (st.ok() && got == 1) {
+      return Status::Unsupported(label + ": it holds more than " + internal::Bytes(limits_.maxMemberBytes) +
+                                 ", more than is read of one member (a gzip bomb?)");
+    }
+    std::uint64_t length = 0;
+    if (st.ok()) st = content->Size(&length);
+    if (!st.ok()) return st;
+    AddMember(g, label, internal::ToSystemText(name), length);
+    inner->push_back(0);
+    return Status::Ok();
   }
 
   Status TooDeep(const std::string& label, Format f, int depth) const {

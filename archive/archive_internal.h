@@ -49,9 +49,9 @@ class Source {
 
 // Where inflating can start again in the middle of a deflate stream.
 struct Checkpoint {
-  std::uint64_t in = 0;   // compressed bytes before it, a partly used byte counted
-  int bits = 0;           // bits of that byte still to use
-  std::uint64_t out = 0;  // uncompressed offset
+  std::uint64_t in = 0;              // compressed bytes before it, a partly used byte counted
+  int bits = 0;                      // bits of that byte still to use
+  std::uint64_t out = 0;             // uncompressed offset
   std::vector<std::uint8_t> window;  // the 32 KiB of output before it
   // Where resuming reads the compressed bytes (the partly used byte).
   std::uint64_t Start() const { return in - (bits ? 1 : 0); }
@@ -68,8 +68,8 @@ struct Node {
   bool sizeKnown = false;    // a file, a part, a zip member: always; a gzip: once inflated to its end
   bool hasCrc = false;       // a zip member: its recorded CRC-32
   std::uint32_t crc = 0;
-  std::string archive;  // for messages: the label of the archive it belongs to
-  std::string member;   // and its member label in it (empty for a gzip)
+  std::string archive;                  // for messages: the label of the archive it belongs to
+  std::string member;                   // and its member label in it (empty for a gzip)
   std::vector<Checkpoint> checkpoints;  // an inflated stream: sorted by `out`
 };
 

@@ -260,7 +260,8 @@ struct InflateSource::State {
       if (spec.sizeKnown && pos != spec.size) {
         return Broken("inflates to " + Bytes(pos) + ", the zip records " + Bytes(spec.size));
       }
-      if (spec.hasCrc && frontier == pos && frontierCrc != spec.crc) return Broken(CrcMismatch(frontierCrc, spec.crc, "zip"));
+      if (spec.hasCrc && frontier == pos && frontierCrc != spec.crc)
+        return Broken(CrcMismatch(frontierCrc, spec.crc, "zip"));
       NoteEnd();
       return Status::Ok();
     }
@@ -376,7 +377,8 @@ struct InflateSource::State {
     }
     while (pos < offset && !ended) {
       std::size_t made = 0;
-      st = Produce(scratch.data(), static_cast<std::size_t>(std::min<std::uint64_t>(offset - pos, scratch.size())), &made);
+      st = Produce(scratch.data(), static_cast<std::size_t>(std::min<std::uint64_t>(offset - pos, scratch.size())),
+                   &made);
       if (!st.ok()) return st;
     }
     return Status::Ok();
@@ -385,14 +387,18 @@ struct InflateSource::State {
 
 Status ReadGzipHeader(Source& source, std::uint64_t at, std::uint64_t end, const std::string& label,
                       GzipHeader* header) {
-  const auto cutShort = [&] { return CutShort(label, "gzip", "", "its header at byte " + std::to_string(at) + " is incomplete"); };
+  const auto cutShort = [&] {
+    return CutShort(label, "gzip", "", "its header at byte " + std::to_string(at) + " is incomplete");
+  };
   std::uint8_t fixed[10];
   std::size_t got = 0;
   Status st = source.ReadAt(at, fixed, sizeof fixed, &got);
   if (!st.ok()) return st;
   if (got < sizeof fixed || at + sizeof fixed > end) return cutShort();
-  if (fixed[0] != 0x1F || fixed[1] != 0x8B) return Damaged(label, "gzip", "", "no gzip header at byte " + std::to_string(at));
-  if (fixed[2] != 8) return Status::Unsupported(label + ": a gzip compressed by method " + std::to_string(fixed[2]) + ": not supported");
+  if (fixed[0] != 0x1F || fixed[1] != 0x8B)
+    return Damaged(label, "gzip", "", "no gzip header at byte " + std::to_string(at));
+  if (fixed[2] != 8)
+    return Status::Unsupported(label + ": a gzip compressed by method " + std::to_string(fixed[2]) + ": not supported");
   const unsigned flags = fixed[3];
   if (flags & 0xE0) return Damaged(label, "gzip", "", "its header has flags no gzip sets");
   std::uint64_t p = at + sizeof fixed;

@@ -2,10 +2,10 @@
 // header. Only the directory's sizes are used (a data descriptor repeats them), and
 // each is checked before it is trusted: against the file, against the others (members
 // that share bytes are a zip bomb) and against what deflate can give.
+#include <zlib.h>
+
 #include <algorithm>
 #include <new>
-
-#include <zlib.h>
 
 #include "archive/archive_internal.h"
 
@@ -32,18 +32,15 @@ struct Central {
 };
 
 const char* MethodName(unsigned method) {
-  switch (method) {
-    case 1: return "shrink";
-    case 6: return "implode";
-    case 9: return "Deflate64";
-    case 12: return "bzip2";
-    case 14: return "LZMA";
-    case 93: return "Zstandard";
-    case 95: return "xz";
-    case 98: return "PPMd";
-    case 99: return "AES encryption";
-    default: return "unknown";
+  static const struct {
+    unsigned method;
+    const char* name;
+  } kNames[] = {{1, "shrink"},     {6, "implode"}, {9, "Deflate64"}, {12, "bzip2"},         {14, "LZMA"},
+                {93, "Zstandard"}, {95, "xz"},     {98, "PPMd"},     {99, "AES encryption"}};
+  for (const auto& n : kNames) {
+    if (n.method == method) return n.name;
   }
+  return "unknown";
 }
 
 Status ReadExact(Source& source, std::uint64_t at, std::uint8_t* out, std::size_t n, bool* whole) {
@@ -246,7 +243,8 @@ Status ListZip(Source& zip, const std::string& label, std::size_t maxEntries, co
     }
     if (c.method != 0 && c.method != 8) {
       problems->push_back(Status::Unsupported(member + ": compressed by method " + std::to_string(c.method) + " (" +
-                                              MethodName(c.method) + "): not read; only stored and deflated "
+                                              MethodName(c.method) +
+                                              "): not read; only stored and deflated "
                                               "members are"));
       continue;
     }

@@ -62,7 +62,8 @@ struct Files {
     one.Add({"N35E138.hgt", tile});
     zip = Write("N35E138.SRTMGL1.hgt.zip", one.Finish());
     srtm::test::TarWriter tar;
-    for (std::size_t i = 0; i < tarMembers; ++i) tar.Add("N35E1" + std::to_string(10 + i) + ".hgt", Terrain(1201, 2 + i));
+    for (std::size_t i = 0; i < tarMembers; ++i)
+      tar.Add("N35E1" + std::to_string(10 + i) + ".hgt", Terrain(1201, 2 + i));
     tarGz = Write("tiles.tar.gz", srtm::test::Gzip(tar.Finish()));
     srtm::test::ZipWriter small;
     small.Add({"N35E138.hgt", Bytes(4000, 7)});

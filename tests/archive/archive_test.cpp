@@ -1,5 +1,7 @@
 // The archive readers on archives made in the test, shaped as the downloads ship them,
 // then damaged, cut short, nested too deep and lying about their sizes.
+#include "archive/archive.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -7,7 +9,6 @@
 #include <map>
 #include <thread>
 
-#include "archive/archive.h"
 #include "platform/platform.h"
 #include "tests/archive/archive_writer.h"
 #include "tests/support/test_support.h"
@@ -137,7 +138,10 @@ TEST_F(ArchiveTest, ZipVariantsAndNamesInEitherEncoding) {
   zip64.zip64 = zip64.descriptor = true;
   ZipMember flagged{"日本/N35E139.hgt", b};
   flagged.utf8 = true;
-  ZipMember badUtf8{"\xFF\x01" "bad.hgt", b, false};
+  ZipMember badUtf8{
+      "\xFF\x01"
+      "bad.hgt",
+      b, false};
   badUtf8.utf8 = true;
   zip.Add(descriptor);
   zip.Add(zip64);
@@ -205,7 +209,8 @@ TEST_F(ArchiveTest, DamageIsNamedWithArchiveAndMember) {
   for (const auto& [name, bytes, message] : {
            std::make_tuple("cut.zip", Bytes(whole.begin(), whole.begin() + whole.size() / 2),
                            "cut.zip: a zip cut short: the directory at its end is missing"),
-           std::make_tuple("cut.hgt.gz", Bytes(gz.begin(), gz.begin() + gz.size() / 2), "cut.hgt.gz: a gzip cut short: "),
+           std::make_tuple("cut.hgt.gz", Bytes(gz.begin(), gz.begin() + gz.size() / 2),
+                           "cut.hgt.gz: a gzip cut short: "),
            std::make_tuple("cut.tar", Bytes(t.begin(), t.begin() + 100000),
                            "cut.tar: a tar cut short: N57E011.hgt: its data ends before its 2,884,802 bytes"),
            std::make_tuple("empty.zip", ZipWriter().Finish(), "empty.zip: an empty zip"),
@@ -245,7 +250,8 @@ TEST_F(ArchiveTest, NestingAndSizesAreBoundedNotFollowed) {
   EXPECT_THAT(Open(&r, "bomb.zip", overlapping.Finish(false, 1000)).message(),
               HasSubstr("bomb.zip: a damaged zip: a.hgt and a.hgt share bytes (a zip bomb?)"));
   ASSERT_TRUE(Open(&r, "liar.zip", lying.Finish()).ok());
-  EXPECT_THAT(Problems(r), ElementsAre(HasSubstr("liar.zip: a damaged zip: liar.hgt: it records 100,000,000 bytes from")));
+  EXPECT_THAT(Problems(r),
+              ElementsAre(HasSubstr("liar.zip: a damaged zip: liar.hgt: it records 100,000,000 bytes from")));
   Reader small(archive::Limits{4, 1 << 20, 1000});
   ASSERT_TRUE(Open(&small, "big.zip", big.Finish()).ok());
   Bytes b;

@@ -59,8 +59,8 @@ Bytes ZipWriter::Finish(bool zip64End, int repeat) const {
       Put(b, m.name.size(), 2);
       Put(b, m.zip64 ? (central ? 28 : 20) : 0, 2);
       if (central) {
-        Put(b, 0, 6);                        // comment length, disk, internal attributes
-        Put(b, 0100644u << 16, 4);           // a regular file
+        Put(b, 0, 6);               // comment length, disk, internal attributes
+        Put(b, 0100644u << 16, 4);  // a regular file
         Put(b, m.zip64 ? big : offset, 4);
       }
       Put(b, m.name);
@@ -121,7 +121,10 @@ void TarWriter::Header(const std::string& name, std::uint64_t size, char type) {
   std::snprintf(reinterpret_cast<char*>(h + 124), 13, "%011llo", static_cast<unsigned long long>(size));
   std::snprintf(reinterpret_cast<char*>(h + 136), 13, "%011o", 0u);
   h[156] = static_cast<std::uint8_t>(type);
-  std::memcpy(h + 257, "ustar\0" "00", 8);
+  std::memcpy(h + 257,
+              "ustar\0"
+              "00",
+              8);
   std::memset(h + 148, ' ', 8);
   unsigned sum = 0;
   for (std::uint8_t b : h) sum += b;

@@ -18,11 +18,11 @@ struct ZipMember {
   std::string name;  // the bytes stored
   Bytes data;
   bool deflate = true;
-  bool utf8 = false;        // flag bit 11
-  bool descriptor = false;  // sizes and CRC after the data, zeros in the local header
-  bool zip64 = false;       // sizes and offset in ZIP64 fields
-  std::uint16_t flags = 0;  // more flag bits (1: encrypted)
-  int method = -1;          // the method recorded, when not the one used
+  bool utf8 = false;               // flag bit 11
+  bool descriptor = false;         // sizes and CRC after the data, zeros in the local header
+  bool zip64 = false;              // sizes and offset in ZIP64 fields
+  std::uint16_t flags = 0;         // more flag bits (1: encrypted)
+  int method = -1;                 // the method recorded, when not the one used
   std::int64_t recordedSize = -1;  // the size the directory records, when not the true one
 };
 
