@@ -383,6 +383,33 @@ class Builder {
   internal::Sources sources_;
 };
 
+// Member `m` of node `n`, read from `source` into `bytes` and checked.
+Status ReadMember(Source& source, const Member& m, const Node& n, std::uint64_t limit,
+                  std::vector<std::uint8_t>* bytes) {
+  if (n.kind == Node::Kind::kGzip) {
+    Status st = static_cast<internal::InflateSource&>(source).ReadAll(limit, m.size, bytes);
+    if (st.ok() && bytes->size() != m.size) {
+      st = Status::Corrupt(m.label + ": it holds " + internal::Bytes(bytes->size()) + " now, " +
+                           internal::Bytes(m.size) + " when listed");
+    }
+    return st;
+  }
+  if (!platform::CurrentEnv()->MayAllocate(static_cast<std::size_t>(m.size))) throw std::bad_alloc();
+  bytes->resize(static_cast<std::size_t>(m.size));
+  std::size_t got = 0;
+  Status st = source.ReadAt(0, bytes->data(), bytes->size(), &got);
+  if (!st.ok()) return st;
+  if (got < bytes->size()) {
+    return Status::Corrupt(m.label + ": cut short: it ends after " + internal::Bytes(got) + " of its " +
+                           internal::Bytes(m.size));
+  }
+  if (n.kind == Node::Kind::kRegion && n.hasCrc) {  // a stored zip member (an inflated one is checked as it ends)
+    const auto crc = static_cast<std::uint32_t>(crc32_z(0, bytes->data(), bytes->size()));
+    if (crc != n.crc) return internal::Damaged(n.archive, "zip", n.member, internal::CrcMismatch(crc, n.crc, "zip"));
+  }
+  return Status::Ok();
+}
+
 }  // namespace
 
 Reader::Reader(const Limits& limits) : limits_(limits) {}
@@ -444,33 +471,12 @@ Status Reader::Read(std::size_t index, std::vector<std::uint8_t>* bytes) {
     return Status::Unsupported(m.label + ": " + internal::Bytes(m.size) + ", more than the " +
                                internal::Bytes(limits_.maxMemberBytes) + " read of one member (a zip bomb?)");
   }
-  sources_->Keep(node);
-  Source* source = nullptr;
-  Status st = sources_->Get(node, &source);
-  if (!st.ok()) return st;
+  Status st;
   try {
-    if (n.kind == Node::Kind::kGzip) {
-      st = static_cast<internal::InflateSource*>(source)->ReadAll(limits_.maxMemberBytes, m.size, bytes);
-      if (st.ok() && bytes->size() != m.size) {
-        st = Status::Corrupt(m.label + ": it holds " + internal::Bytes(bytes->size()) + " now, " +
-                             internal::Bytes(m.size) + " when listed");
-      }
-    } else {
-      if (!platform::CurrentEnv()->MayAllocate(static_cast<std::size_t>(m.size))) throw std::bad_alloc();
-      bytes->resize(static_cast<std::size_t>(m.size));
-      std::size_t got = 0;
-      st = source->ReadAt(0, bytes->data(), bytes->size(), &got);
-      if (st.ok() && got < bytes->size()) {
-        st = Status::Corrupt(m.label + ": cut short: it ends after " + internal::Bytes(got) + " of its " +
-                             internal::Bytes(m.size));
-      }
-      if (st.ok() && n.kind == Node::Kind::kRegion && n.hasCrc) {
-        const auto crc = static_cast<std::uint32_t>(crc32_z(0, bytes->data(), bytes->size()));
-        if (crc != n.crc) {
-          st = internal::Damaged(n.archive, "zip", n.member, internal::CrcMismatch(crc, n.crc, "zip"));
-        }
-      }
-    }
+    sources_->Keep(node);
+    Source* source = nullptr;
+    st = sources_->Get(node, &source);
+    if (st.ok()) st = ReadMember(*source, m, n, limits_.maxMemberBytes, bytes);
   } catch (const std::bad_alloc&) {
     st = Status::IoError(m.label + ": not enough memory for " + internal::Bytes(m.size));
   }

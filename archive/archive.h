@@ -76,10 +76,12 @@ struct Limits {
   // Archives opened one inside the other: the file is 1, a zip in it 2. A tar.gz is
   // one archive.
   int maxDepth = 4;
-  // Read refuses a larger member (listing still shows it).
+  // Read refuses a larger member (listing still shows it); a gzip holding more is
+  // not listed (found out by inflating it: it may be a gzip bomb).
   std::uint64_t maxMemberBytes = std::uint64_t{1} << 30;
-  // An archive with more entries than this is refused.
-  std::size_t maxEntries = 1000000;
+  // Entries of all the archives in a file together (the world's SRTM-1 tiles are
+  // about 14,300); a file with more is refused.
+  std::size_t maxEntries = 200000;
 };
 
 class Reader {
@@ -110,7 +112,9 @@ class Reader {
   const std::vector<Status>& problems() const;
 
   // Reads member `index` whole into `bytes` (resized to it; its capacity is reused),
-  // checked as above. On failure `bytes` holds nothing of use.
+  // checked as above. On failure `bytes` is empty. Reading the members of a tar.gz in
+  // order inflates it once; out of order, each read starts from a point close before
+  // the member, not from the start.
   Status Read(std::size_t index, std::vector<std::uint8_t>* bytes);
 
  private:
