@@ -86,6 +86,11 @@ TEST_F(ArchiveTest, EachDownloadLayoutGivesItsFilesByteForByte) {
   tar.Add("N57", {}, '5');
   deep.Add({"tiles.tar.gz", Gzip(tar.Finish())});
 
+  Bytes multi = Gzip(side);  // members concatenated, as gzip reads them
+  const Bytes more = Gzip(other);
+  multi.insert(multi.end(), more.begin(), more.end());
+  Bytes joined = side;
+  joined.insert(joined.end(), other.begin(), other.end());
   const std::string g = Sys("地図\\表.hgt.gz");  // 表 ends in the byte of a backslash in code page 932
   const std::map<std::string, std::vector<std::pair<std::string, Bytes>>> expected = {
       {"N57E011.SRTMGL3.hgt.zip", {{"N57E011.SRTMGL3.hgt.zip/N57E011.hgt", tile}}},
@@ -96,16 +101,15 @@ TEST_F(ArchiveTest, EachDownloadLayoutGivesItsFilesByteForByte) {
         {"bulk.zip/NASADEM_HGT_n57e011.zip/n57e011.prj", Bytes{'W', 'G', 'S'}}}},
       {"folders.zip", {{"folders.zip/N57/N57E011.hgt", tile}, {"folders.zip/S01/s01w072.hgt", other}}},
       {g, {{g, tile}}},
+      {"two.gz", {{"two.gz", joined}}},
       {"deep.zip",
        {{"deep.zip/tiles.tar.gz/N57/N57E011.hgt.gz", tile},
         {"deep.zip/tiles.tar.gz/" + longFolder + "/N58E011.hgt", other},
         {Sys("deep.zip/tiles.tar.gz/日本/N35E138.hgt"), side}}},
   };
-  const std::map<std::string, Bytes> files = {{"N57E011.SRTMGL3.hgt.zip", nasa.Finish()},
-                                              {"bulk.zip", bulk.Finish()},
-                                              {"folders.zip", folders.Finish()},
-                                              {g, Gzip(tile)},
-                                              {"deep.zip", deep.Finish()}};
+  const std::map<std::string, Bytes> files = {
+      {"N57E011.SRTMGL3.hgt.zip", nasa.Finish()}, {"two.gz", multi}, {"bulk.zip", bulk.Finish()},
+      {"folders.zip", folders.Finish()},          {g, Gzip(tile)},   {"deep.zip", deep.Finish()}};
   for (const auto& [name, bytes] : files) {
     Reader r;
     const std::string stored = name == g ? "g.gz" : name;
@@ -298,7 +302,8 @@ TEST_F(ArchiveTest, ArchivesMadeByPythonRead) {
       "open(d + '/dd.zip', 'wb').write(p.b)\n"
       "with zipfile.ZipFile(d + '/z64.zip', 'w', zipfile.ZIP_DEFLATED) as z:\n"
       "  with z.open('N35E138.hgt', 'w', force_zip64=True) as f: f.write(t)\n"
-      "for fmt, mode, name in ((tarfile.GNU_FORMAT, 'w', 'gnu.tar'), (tarfile.PAX_FORMAT, 'w:gz', 'pax.tgz')):\n"
+      "for fmt, mode, name in ((tarfile.GNU_FORMAT, 'w', 'gnu.tar'), (tarfile.PAX_FORMAT, 'w:gz', 'pax.tgz'),\n"
+      "                        (tarfile.USTAR_FORMAT, 'w', 'ustar.tar')):\n"
       "  with tarfile.open(d + '/' + name, mode, format=fmt) as a:\n"
       "    i = tarfile.TarInfo('x' * 150 + '/N35E138.hgt.gz'); g = gzip.compress(t); i.size = len(g)\n"
       "    a.addfile(i, io.BytesIO(g))\n";
@@ -312,7 +317,8 @@ TEST_F(ArchiveTest, ArchivesMadeByPythonRead) {
   const std::vector<std::pair<std::string, std::string>> cases = {{"dd.zip", "dd.zip/N35/N35E138.hgt"},
                                                                   {"z64.zip", "z64.zip/N35E138.hgt"},
                                                                   {"gnu.tar", "gnu.tar/" + gzipped},
-                                                                  {"pax.tgz", "pax.tgz/" + gzipped}};
+                                                                  {"pax.tgz", "pax.tgz/" + gzipped},
+                                                                  {"ustar.tar", "ustar.tar/" + gzipped}};
   for (const auto& [name, label] : cases) {
     Reader r;
     const Status s = r.Open(dir_.File(name), name);
