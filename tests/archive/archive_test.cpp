@@ -220,6 +220,10 @@ TEST_F(ArchiveTest, DamageIsNamedWithArchiveAndMember) {
            std::make_tuple("empty.zip", ZipWriter().Finish(), "empty.zip: an empty zip"),
            std::make_tuple("a.7z", Bytes{'7', 'z', 0xBC, 0xAF, 0x27, 0x1C, 0, 4}, "a.7z: a 7z archive: not supported"),
            std::make_tuple("a.rar", Bytes{'R', 'a', 'r', '!', 0x1A, 7, 1, 0}, "a.rar: a rar archive: not supported"),
+           std::make_tuple("a.xz", Bytes{0xFD, '7', 'z', 'X', 'Z', 0, 0, 4}, "a.xz: an xz file: not supported"),
+           std::make_tuple("a.zst", Bytes{0x28, 0xB5, 0x2F, 0xFD, 0, 0}, "a.zst: a zstd file: not supported"),
+           std::make_tuple("a.bz2", Bytes{'B', 'Z', 'h', '9', '1', 'A', 'Y', '&', 'S', 'Y'},
+                           "a.bz2: a bzip2 file: not"),
        }) {
     EXPECT_THAT(Open(&r, name, bytes).message(), HasSubstr(message)) << name;
   }
