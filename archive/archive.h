@@ -8,7 +8,7 @@
 // member against its CRC-32, every gzip against its CRC-32 and length. What cannot be
 // read says what it is and names the archive and the member: "N35.7z: a 7z archive:
 // not supported; unpack it first", "bulk.zip: a damaged zip: N35E138.hgt.zip: CRC-32
-// is 0x…, the zip records 0x…", "x.hgt.gz: a gzip cut short: …". Sizes that an archive
+// is 1c291ca3, the zip records 1c291ca2", "x.hgt.gz: a gzip cut short: …". Sizes that an archive
 // records are checked before they are trusted: a zip bomb or a lying size is refused,
 // never followed, and no read goes past a buffer.
 //
