@@ -9,11 +9,20 @@
 #          as PE32+ (preset win64) run every test under 64-bit Wine, which needs no 32-bit
 #          support.
 # Where neither runs, the PE32 build is made and checked and the tests are skipped, with
-# the reasons. Warnings are errors when CI=true.
-#   bash scripts/test-windows.sh
+# the reasons. With --both (scripts/test.sh's way), a machine that runs the 32-bit world
+# runs the 64-bit one after it too, so that the fallback keeps working where nobody
+# needs it yet. Warnings are errors when CI=true.
+#   bash scripts/test-windows.sh [--both]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
+
+both=0
+case "${1:-}" in
+  "") ;;
+  --both) both=1 ;;
+  *) echo "usage: bash scripts/test-windows.sh [--both]" >&2; exit 2 ;;
+esac
 
 bash scripts/setup.sh
 jobs=$(nproc)
@@ -26,6 +35,18 @@ build() {
   cmake --preset "$1" -DSRTM_WERROR=$werror >/dev/null
   cmake --build "build/$1" -j"$jobs"
 }
+# start WORLD: starts the world's prefix in bounded time. Wine that answers must start
+# it too (a machine that emulates 32-bit programs prints the version, then takes
+# minutes over anything more); exit 124 when it did not in time.
+start() { SRTM_WINE_WORLD=$1 timeout 300 scripts/with-wine.sh true; }
+# run_win64: the same sources as PE32+, every test under 64-bit Wine.
+run_win64() {
+  echo "== win64 build (mingw-w64 x86_64: the same sources as PE32+)"
+  build win64
+  start win64 || { echo "64-bit Wine did not start its prefix (exit $?)"; exit 1; }
+  echo "== win64 tests under 64-bit Wine$1"
+  SRTM_WINE_WORLD=win64 scripts/with-wine.sh ctest --preset win64
+}
 
 echo "== win32 build (mingw-w64 i686: the product, PE32)"
 build win32
@@ -33,10 +54,6 @@ build win32
 reasons=$(mktemp)
 trap 'rm -f "$reasons"' EXIT
 world=$(bash scripts/wine-works.sh 2>"$reasons") || world=none
-# start WORLD: starts the world's prefix in bounded time. Wine that answers must start
-# it too (a machine that emulates 32-bit programs prints the version, then takes
-# minutes over anything more); exit 124 when it did not in time.
-start() { SRTM_WINE_WORLD=$1 timeout 300 scripts/with-wine.sh true; }
 if [ "$world" = win32 ]; then
   start win32 || {
     code=$?
@@ -59,12 +76,16 @@ case $world in
       echo "SKIPPED: every Windows test that runs a program; the PE32 world was built and checked," \
            "neither world can run on this machine (see above)"
     else
-      echo "== win64 build (mingw-w64 x86_64: the same sources as PE32+)"
-      build win64
-      start win64 || { echo "64-bit Wine did not start its prefix (exit $?)"; exit 1; }
-      echo "== win64 tests under 64-bit Wine, in place of the win32 ones"
-      SRTM_WINE_WORLD=win64 scripts/with-wine.sh ctest --preset win64
+      run_win64 ", in place of the win32 ones"
     fi
     ;;
 esac
+if [ $both -eq 1 ] && [ "$world" = win32 ]; then
+  if why=$(bash scripts/wine-works.sh win64 2>&1); then
+    run_win64 " as well, so that the fallback keeps working"
+    world="win32 and win64"
+  else
+    echo "== the 64-bit world is not tried as well: $why"
+  fi
+fi
 echo "== the Windows world: $world, $((SECONDS - started)) s"
