@@ -55,4 +55,4 @@ while IFS=$'\t' read -r what value unit; do
   other=$(awk -F'\t' -v w="$what" '$1 == w { print $2 " " $3 }' <<<"$windows_figures")
   printf '  %-42s %12s %36s\n' "$what" "$value $unit" "${other:-not measured}"
 done <<<"$native_figures"
-[ -n "$windows_figures" ] || echo "  (no Windows world runs here: $(bash "$root/scripts/wine-works.sh" 2>&1 | tr '\n' ' '))"
+[ -n "$windows_figures" ] || echo "  (no Windows world runs here: $(bash "$root/scripts/wine-works.sh" 2>&1))"

@@ -27,7 +27,7 @@ windows=$(bash scripts/wine-works.sh 2>/dev/null) || windows=""
 wine_world=${SRTM_DEMO_WINE:-}
 [ -z "$wine_world" ] && { [ -f "build/${windows:-win32}/CMakeCache.txt" ] && wine_world=1 || wine_world=0; }
 if [ "$wine_world" = 1 ] && [ -z "$windows" ]; then
-  echo "demo: the Wine world is left out: $(bash scripts/wine-works.sh 2>&1 | tr '\n' ' ')"
+  echo "demo: the Wine world is left out: $(bash scripts/wine-works.sh 2>&1)"
   wine_world=0
 fi
 

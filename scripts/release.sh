@@ -54,7 +54,7 @@ if world=$(bash scripts/wine-works.sh 2>/dev/null); then
   cp "build/$world/screenshots/"*.png docs/images/
   echo "release: docs/images/ refreshed from build/$world/screenshots/"
 else
-  echo "release: NOTE the pictures in docs/images/ could not be refreshed: $(bash scripts/wine-works.sh 2>&1 | tr '\n' ' ')"
+  echo "release: NOTE the pictures in docs/images/ could not be refreshed: $(bash scripts/wine-works.sh 2>&1)"
   echo "release: NOTE docs/images/ is kept as it is ($(find docs/images -name '*.png' 2>/dev/null | wc -l) pictures)"
 fi
 

@@ -71,9 +71,9 @@ case "${1:-}" in
     if [ -n "${SRTM_WINDOWS_WORLD:-}" ] && [ "$SRTM_WINDOWS_WORLD" != 64 ]; then
       echo "SRTM_WINDOWS_WORLD is 64 or unset, not '$SRTM_WINDOWS_WORLD'" >&2; exit 2
     fi
-    reason=$(world_runs win32 2>&1) && { echo win32; exit 0; }
-    echo "$reason" >&2
-    world_runs win64 && { echo win64; exit 0; }
+    reason32=$(world_runs win32 2>&1) && { echo win32; exit 0; }
+    reason64=$(world_runs win64 2>&1) && { echo "$reason32" >&2; echo win64; exit 0; }
+    echo "$reason32; $reason64" >&2
     exit 1
     ;;
   i386) runs_i386 ;;
