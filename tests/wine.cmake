@@ -25,31 +25,28 @@ set_tests_properties(wine_end_to_end PROPERTIES FIXTURES_REQUIRED wine_end_to_en
 # world's Wine prefix. The native world draws no pixels: its run goes through, but is
 # reported as skipped.
 if(WIN32)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    set(pictures_world -DWINE_WORLD=win32)
-  else()
-    set(pictures_world -DWINE_WORLD=win64)
-  endif()
-  set(pictures_folder 地図/XEM)
+  math(EXPR bits "${CMAKE_SIZEOF_VOID_P} * 8")
+  set(pictures_world -DWINE_WORLD=win${bits})
   set(pictures_tiles 地図/SRTM)
+  set(pictures_out 地図/XEM)
   set(pictures_tile "C:\\地図\\SRTM\\N57E011.hgt")
-  set(pictures_out "C:\\地図\\XEM")
+  set(pictures_path "OUT=C:\\地図\\XEM")
   set(pictures_skip)
 else()
   set(pictures_world)
-  set(pictures_folder ${wine_work}/pictures_out)
   set(pictures_tiles ${wine_work}/pictures_tiles)
+  set(pictures_out ${wine_work}/pictures_out)
   set(pictures_tile ${pictures_tiles}/N57E011.hgt)
-  set(pictures_out ${pictures_folder})
+  set(pictures_path OUT=${pictures_out})
   set(pictures_skip SKIP "the native world draws no pixels: pictures and fonts are checked in the Win32 world")
 endif()
 add_test(NAME wine_pictures_folders
-         COMMAND ${CMAKE_COMMAND} "-DFOLDERS=${pictures_folder};${CMAKE_BINARY_DIR}/screenshots" ${pictures_world}
+         COMMAND ${CMAKE_COMMAND} "-DFOLDERS=${pictures_out};${CMAKE_BINARY_DIR}/screenshots" ${pictures_world}
                  -DTILE=${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt -DTILES=${pictures_tiles} -P ${fresh_folders})
 set_tests_properties(wine_pictures_folders PROPERTIES FIXTURES_SETUP wine_pictures)
 srtm_command_test(NAME wine_pictures EXIT 0 OUTPUT "line 38: wait gone 30721" ${pictures_skip}
   COMMAND qlphost run ${wine_scripts}/pictures.txt --open ${pictures_tile}
-          --path OUT=${pictures_out} --pictures ${CMAKE_BINARY_DIR}/screenshots)
+          --path ${pictures_path} --pictures ${CMAKE_BINARY_DIR}/screenshots)
 set_tests_properties(wine_pictures PROPERTIES FIXTURES_REQUIRED wine_pictures)
 
 # The legibility checks of the pictures, each shown the fault it must find.
