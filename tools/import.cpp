@@ -253,21 +253,19 @@ class TileMosaic {
       const int v = At(nx, ny, slot);
       return v == VOID_SAMPLE ? std::nan("") : v;
     }
-    if (resampling == Resampling::kAverage) {  // ratio 3: the samples under its footprint
+    if (resampling == Resampling::kAverage) {  // ratio 3: the mean of the 3 x 3 samples its area covers
       const long half = std::lround((ratio - 1) / 2);
-      double sum = 0, weights = 0, best = 0;
-      for (long dy = -half - 1; dy <= half + 1; ++dy) {
-        for (long dx = -half - 1; dx <= half + 1; ++dx) {
-          const double w = (std::labs(dy) > half ? 0.5 : 1.0) * (std::labs(dx) > half ? 0.5 : 1.0);
-          std::size_t s = 0;
-          const int v = At(nx + dx, ny + dy, &s);
+      double sum = 0;
+      int count = 0;
+      for (long dy = -half; dy <= half; ++dy) {
+        for (long dx = -half; dx <= half; ++dx) {
+          const int v = At(nx + dx, ny + dy, count == 0 ? slot : &unused_);
           if (v == VOID_SAMPLE) continue;
-          sum += w * v;
-          weights += w;
-          if (w > best) best = w, *slot = s;
+          sum += v;
+          ++count;
         }
       }
-      return weights > 0 ? sum / weights : std::nan("");
+      return count > 0 ? sum / count : std::nan("");
     }
     const long gx = static_cast<long>(std::floor(x)), gy = static_cast<long>(std::floor(y));
     const double fx = x - gx, fy = y - gy;
@@ -323,6 +321,7 @@ class TileMosaic {
   long perDegree_;
   std::vector<Member> members_;
   std::size_t owners_ = 0;
+  std::size_t unused_ = 0;
   std::string error_;
 };
 
