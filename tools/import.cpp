@@ -1,11 +1,15 @@
 #include "tools/import.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <map>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "hgt/paths.h"
 #include "platform/output_file.h"
@@ -92,7 +96,7 @@ struct Canvas {
   std::vector<std::uint8_t> invalid;  // 1 where a source holds a value no tile can hold (when any)
   std::size_t voids;
 
-  Canvas(const TileJob& job)
+  explicit Canvas(const TileJob& job)
       : kind(job.kind), n(SamplesOf(job.kind)), lat(job.lat), lon(job.lon),
         bytes(static_cast<std::size_t>(n) * n * 2, 0), voids(static_cast<std::size_t>(n) * n) {
     for (std::size_t i = 0; i < bytes.size(); i += 2) bytes[i] = kVoidHigh;
@@ -240,7 +244,9 @@ class TileMosaic {
         const std::size_t i = static_cast<std::size_t>(row) * c->n + col;
         if (!c->Void(i)) continue;
         std::size_t slot = 0;
-        const double v = Kernel(x0 + col * ratio, y1 - row * ratio, ratio, resampling, &slot);
+        const double dx = static_cast<double>(static_cast<long>(col) * perDegree_) / (c->n - 1);
+        const double dy = static_cast<double>(static_cast<long>(row) * perDegree_) / (c->n - 1);
+        const double v = Kernel(x0 + dx, y1 - dy, ratio, resampling, &slot);
         if (!std::isnan(v) && c->Take(i, v)) ++(*counts)[slot];
       }
     }
@@ -520,6 +526,10 @@ TileReport MakeTile(const ImportTile& tile, const std::vector<ImportSource>& sou
     if (existing.tileKind == kNotTile) {
       return fail(target + ": is there and is not an SRTM tile (" + std::to_string(size) +
                       " bytes): left as it is (--replace replaces it)", true);
+    }
+    if (existing.tileKind == kSrtm1 && tile.job.kind == kSrtm3) {
+      return fail(target + ": is an SRTM-1 tile, which an SRTM-3 tile would lose the detail of: left as it is "
+                           "(--kind srtm1 merges into it, --replace replaces it)", true);
     }
     existing.label = "the tile there";
     existing.path = there;

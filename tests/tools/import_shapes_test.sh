@@ -130,6 +130,8 @@ gdalwarp -q -te $(awk -v h="$h1" 'BEGIN { printf "%.17g %.17g %.17g %.17g", 11 -
 compare up/N57E011.hgt up-hand.tif >/dev/null || fail "SRTM-3 to SRTM-1 differs from gdalwarp"
 expect 0 "$srtm" import up/N57E011.hgt -o down --kind srtm3 --quiet
 same down/N57E011.hgt "SRTM-1 back to SRTM-3"
+expect 4 "$srtm" import "$tile" -o up --quiet
+has "is an SRTM-1 tile, which an SRTM-3 tile would lose the detail of" "an SRTM-3 tile over an SRTM-1 tile"
 
 # ---- What cannot be done, said as what it is ----
 mkdir msg
