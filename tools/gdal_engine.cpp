@@ -282,7 +282,7 @@ inline Value Classify(double stored, const ValueRule& rule, double* metres) {
 // NaN elsewhere); counter, the address of the mosaic's count of such samples read.
 CPLErr PixelHeights(void** sources, int count, void* data, int width, int height, GDALDataType sourceType,
                     GDALDataType bufferType, int pixelSpace, int lineSpace, CSLConstList args) {
-  if (sourceType != GDT_Float64) return CE_Failure;
+  if (sourceType != GDT_Float64 && sourceType != GDT_Float32) return CE_Failure;
   const std::vector<ValueRule> rules = ParseRules(CSLFetchNameValue(args, "rules"));
   if (static_cast<int>(rules.size()) != count) return CE_Failure;
   const char* modeText = CSLFetchNameValue(args, "mode");
@@ -292,6 +292,7 @@ CPLErr PixelHeights(void** sources, int count, void* data, int width, int height
       static_cast<std::uintptr_t>(std::strtoull(counterText ? counterText : "0", nullptr, 10)));
   const double none = std::numeric_limits<double>::quiet_NaN();
   long long invalidSeen = 0;
+  std::vector<double> line(static_cast<std::size_t>(width));
   for (int row = 0; row < height; ++row) {
     for (int col = 0; col < width; ++col) {
       const std::size_t i = static_cast<std::size_t>(row) * width + col;
@@ -299,7 +300,9 @@ CPLErr PixelHeights(void** sources, int count, void* data, int width, int height
       bool invalid = false;
       for (int k = 0; k < count; ++k) {
         double metres = 0;
-        const Value v = Classify(static_cast<const double*>(sources[k])[i], rules[k], &metres);
+        const double stored = sourceType == GDT_Float32 ? static_cast<const float*>(sources[k])[i]
+                                                        : static_cast<const double*>(sources[k])[i];
+        const Value v = Classify(stored, rules[k], &metres);
         if (v == Value::kHeight) {
           out = metres;
           invalid = false;
@@ -308,11 +311,10 @@ CPLErr PixelHeights(void** sources, int count, void* data, int width, int height
         invalid = invalid || v == Value::kInvalid;
       }
       invalidSeen += invalid;
-      if (invalidMode) out = invalid ? 1 : none;
-      GDALCopyWords(&out, GDT_Float64, 0, static_cast<char*>(data) + static_cast<std::size_t>(row) * lineSpace +
-                                              static_cast<std::size_t>(col) * pixelSpace,
-                    bufferType, 0, 1);
+      line[static_cast<std::size_t>(col)] = invalidMode ? (invalid ? 1 : none) : out;
     }
+    GDALCopyWords(line.data(), GDT_Float64, sizeof(double), static_cast<char*>(data) + static_cast<std::size_t>(row) * lineSpace,
+                  bufferType, pixelSpace, width);
   }
   if (counter && invalidSeen > 0) counter->fetch_add(invalidSeen);
   return CE_None;
@@ -372,8 +374,11 @@ class GdalMosaic : public Mosaic {
         "<GeoTransform>%.17g, %.17g, %.17g, %.17g, %.17g, %.17g</GeoTransform>"
         "<VRTRasterBand dataType=\"Float32\" band=\"1\" subClass=\"VRTDerivedRasterBand\">"
         "<NoDataValue>nan</NoDataValue><PixelFunctionType>%s</PixelFunctionType>"
-        "<SourceTransferType>Float64</SourceTransferType>",
-        x1 - x0, y1 - y0, Escaped(first.srs).c_str(), gt_[0], gt_[1], gt_[2], gt_[3], gt_[4], gt_[5], kPixelFunction);
+        "<SourceTransferType>%s</SourceTransferType>",
+        x1 - x0, y1 - y0, Escaped(first.srs).c_str(), gt_[0], gt_[1], gt_[2], gt_[3], gt_[4], gt_[5], kPixelFunction,
+        std::any_of(members.begin(), members.end(), [](const MosaicMember& m) { return m.info->wideValues; })
+            ? "Float64"
+            : "Float32");
     const std::string rules = RulesArgument(members);
     const auto vrt = [&](const char* mode) {
       return head +
@@ -567,7 +572,12 @@ class GdalEngine : public RasterEngine {
     OSRExportToWkt(srs, &wkt);
     info->srs = wkt ? wkt : "";
     CPLFree(wkt);
-    if (!ReadValues(GDALGetRasterBand(ds.get(), 1), srs, info, why)) return false;
+    GDALRasterBandH band = GDALGetRasterBand(ds.get(), 1);
+    if (!ReadValues(band, srs, info, why)) return false;
+    switch (GDALGetRasterDataType(band)) {
+      case GDT_Byte: case GDT_Int16: case GDT_UInt16: case GDT_Float32: break;
+      default: info->wideValues = true;
+    }
     info->geographic = OSRIsGeographic(srs) != 0;
     if (info->geographic && gt[2] == 0 && gt[4] == 0) {
       const double x0 = gt[0], x1 = gt[0] + gt[1] * info->width;

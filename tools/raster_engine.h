@@ -56,6 +56,7 @@ struct RasterInfo {
   bool geographic = false;  // a grid of longitudes and latitudes (which 360 degrees may shift)
   bool lonLat = false;      // ... of WGS 84, so that nothing is reprojected
   ValueRule values;
+  bool wideValues = false;  // stored in more bits than a float holds exactly (32-bit integers, doubles)
   std::string valueNote;  // how its values were made metres ("scale 0.1 and offset 100 applied"); empty: as stored
 };
 
