@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -130,10 +131,9 @@ bool ReadTile(const ImportSource& s, std::vector<unsigned char>* bytes, std::str
       return false;
     }
   } else {
-    std::unique_ptr<platform::File> f = platform::OpenShared(s.path.c_str());
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(s.path.c_str(), "rb"), std::fclose);
     bytes->resize(size);
-    std::size_t got = 0;
-    if (!f || !f->Read(bytes->data(), bytes->size(), &got) || got != size) {
+    if (!f || std::fread(bytes->data(), 1, bytes->size(), f.get()) != size) {
       *why = s.label + ": cannot be read whole";
       return false;
     }
@@ -532,7 +532,7 @@ TileReport MakeTile(const ImportTile& tile, const std::vector<ImportSource>& sou
                            "(--kind srtm1 merges into it, --replace replaces it)", true);
     }
     existing.label = "the tile there";
-    existing.path = there;
+    existing.path = platform::ToNativePath(there);
     existing.tileLat = tile.job.lat;
     existing.tileLon = tile.job.lon;
   }

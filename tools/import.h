@@ -35,7 +35,7 @@ using EngineLoader = RasterEngine* (*)(std::string* why);
 // One source: an SRTM tile or a raster, a file or a member of a folder or an archive.
 struct ImportSource {
   std::string label;     // as the user named it, with the member: "a.zip/n57e011.hgt"
-  std::string path;      // a plain file: its plug-in path (tiles are read through it)
+  std::string path;      // a plain file: its path on this system (tiles are read through it)
   ArchiveReader* archive = nullptr;  // a member of an archive: its reader, and
   ArchiveMember member;              // the member
   std::string location;  // where the raster engine reads it

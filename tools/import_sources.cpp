@@ -1,14 +1,15 @@
 // srtm import's sources: which of the files, folders and archive members named are
 // tiles (by the tool's own rule: the name starts with the corner, the size tells the
 // kind), which are rasters (measured by the raster engine), and which are passed over.
+// Sources are named by paths of this system, as the user typed them, and read by them.
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "hgt/paths.h"
-#include "platform/platform.h"
 #include "tools/import.h"
 
 namespace srtm::cli {
@@ -60,6 +61,13 @@ bool IsCopernicusAuxiliary(const std::string& name) {
   return false;
 }
 
+// A file's size in bytes; 0 when it cannot be told.
+std::uint64_t SizeOf(const std::string& path) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  return error ? 0 : static_cast<std::uint64_t>(size);
+}
+
 void DescribeTile(std::int32_t kind, int lat, int lon, RasterInfo* r) {
   const int n = kind == kSrtm1 ? 3601 : 1201;
   r->width = r->height = n;
@@ -89,21 +97,19 @@ class Finder {
       : load_(load), sources_(sources), errors_(errors), notes_(notes) {}
 
   void Take(const std::string& file) {
-    const std::string path = platform::FromUserPath(file);
-    switch (platform::CurrentEnv()->Inspect(path.c_str())) {
-      case platform::PathKind::kMissing:
-        errors_->push_back(file + ": does not exist");
-        return;
-      case platform::PathKind::kFolder: {
-        std::string label = file;
-        while (label.size() > 1 && label.back() == '/') label.pop_back();
-        Container folder(label);
-        Walk(path, "", 0, &folder);
-        Close(folder);
-        return;
-      }
-      default:
-        break;
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(file, error);
+    if (!std::filesystem::exists(status)) {
+      errors_->push_back(file + ": does not exist");
+      return;
+    }
+    if (std::filesystem::is_directory(status)) {
+      std::string label = file;
+      while (label.size() > 1 && label.back() == '/') label.pop_back();
+      Container folder(label);
+      Walk(label, "", 0, &folder);
+      Close(folder);
+      return;
     }
     if (ArchiveKindOf(file) == ArchiveKind::kGzip) {
       TakeGzip(file);
@@ -115,12 +121,11 @@ class Finder {
       Close(archive);
       return;
     }
-    std::uint64_t size = 0;
-    platform::GetFileSize(path.c_str(), &size);
     ImportSource s;
     s.label = file;
-    s.path = path;
+    s.path = file;
     s.location = file;
+    const std::uint64_t size = SizeOf(file);
     std::string why;
     if (TakeTile(BaseName(file), size, &s, &why) || (why.empty() && TakeRaster(&s, &why))) {
       sources_->push_back(s);
@@ -232,23 +237,27 @@ class Finder {
   // `relative`: the folder's path below the one the user named ("" for that one).
   void Walk(const std::string& path, const std::string& relative, int depth, Container* c) {
     const std::string label = relative.empty() ? c->label : c->label + "/" + relative;
-    std::vector<platform::DirEntry> entries;
-    if (!platform::FindFiles(path.c_str(), "*", &entries)) {
-      notes_->push_back(label + ": cannot be read as a folder");
+    std::vector<std::pair<std::string, bool>> entries;  // name, is a folder
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(path, error), end; !error && it != end; it.increment(error)) {
+      std::error_code kind;
+      entries.emplace_back(it->path().filename().string(), it->is_directory(kind));
+    }
+    if (error) {
+      notes_->push_back(label + ": cannot be read as a folder (" + error.message() + ")");
       return;
     }
-    std::sort(entries.begin(), entries.end(),
-              [](const platform::DirEntry& a, const platform::DirEntry& b) { return a.name < b.name; });
-    for (const platform::DirEntry& e : entries) {
-      const std::string childPath = path + (EndsWithBackslash(path.c_str()) ? "" : "\\") + e.name;
-      const std::string childRelative = relative.empty() ? e.name : relative + "/" + e.name;
-      if (e.isDirectory) {
+    std::sort(entries.begin(), entries.end());
+    for (const auto& [name, isFolder] : entries) {
+      const std::string childPath = path + "/" + name;
+      const std::string childRelative = relative.empty() ? name : relative + "/" + name;
+      if (isFolder) {
         if (depth < kMaxFolderDepth) Walk(childPath, childRelative, depth + 1, c);
         continue;
       }
       ImportSource s;
       s.label = c->label + "/" + childRelative;
-      if (ArchiveKindOf(e.name) != ArchiveKind::kNone) {
+      if (ArchiveKindOf(name) != ArchiveKind::kNone) {
         Container archive(s.label);
         OpenArchive(s.label, &archive);
         c->found += archive.found;
@@ -257,9 +266,7 @@ class Finder {
       }
       s.path = childPath;
       s.location = s.label;
-      std::uint64_t size = 0;
-      platform::GetFileSize(childPath.c_str(), &size);
-      TakeMember(s, size, childRelative, c);
+      TakeMember(s, SizeOf(childPath), childRelative, c);
     }
   }
 

@@ -22,16 +22,18 @@ PY
 # ---- A model's 1-degree files give the tiles one raster of them gives, seams included ----
 # Copernicus-like (pixel-is-area, 1.5 times as far apart east-west as north-south, here
 # at a third of its resolution): a 2 x 2-degree raster gdalwarp makes of the tile put at
-# four corners, and the four 1-degree files cut from it, in a folder, as the model ships them.
+# four corners, and the four 1-degree files cut from it, in a folder (with a Japanese name),
+# as the model ships them.
 for c in "56 10" "56 11" "57 10" "57 11"; do relocated $c "at-${c/ /-}.tif"; done
 gdalwarp -q -te 10 56 12 58 -tr 0.00125 0.000833333333333333 -r bilinear -dstnodata -32768 at-*.tif mosaic.tif
-mkdir cop
+cop="標高 あ"
+mkdir "$cop"
 for c in "56 10 0 1200" "56 11 800 1200" "57 10 0 0" "57 11 800 0"; do
   set -- $c
-  gdal_translate -q -srcwin "$3" "$4" 800 1200 mosaic.tif "cop/Copernicus_DSM_30_N$1_00_E0$2_00_DEM.tif"
+  gdal_translate -q -srcwin "$3" "$4" 800 1200 mosaic.tif "$cop/Copernicus_DSM_30_N$1_00_E0$2_00_DEM.tif"
 done
 expect 0 "$srtm" import mosaic.tif -o one --quiet
-expect 0 "$srtm" import cop -o four --quiet
+expect 0 "$srtm" import "$cop" -o four --quiet
 [ "$(ls one | tr '\n' ' ')" = "N56E010.hgt N56E011.hgt N57E010.hgt N57E011.hgt " ] || fail "one raster gave $(ls one)"
 for f in one/*; do same "four/${f#one/}" "the 1-degree files against one raster" "$f"; done
 holds "(t[0][-1] != V).all() and (t[0][:, -1] != V).all() and (t[1][0, :-1] != V).all()" four/N57E010.hgt four/N56E011.hgt
@@ -39,11 +41,11 @@ holds "(t[0][-1] != V).all() and (t[0][:, -1] != V).all() and (t[1][0, :-1] != V
 # ---- The Copernicus DEM's layout, as a folder and as a tar: the heights taken ----
 d=Copernicus_DSM_30_N57_00_E011_00
 mkdir -p "$d/DEM" "$d/AUXFILES" "$d/INFO"
-cp "cop/${d}_DEM.tif" "$d/DEM/"
-for m in EDM FLM HEM WBM; do gdal_translate -q -ot Byte -a_nodata none -scale -32768 32767 1 1 "cop/${d}_DEM.tif" "$d/AUXFILES/${d}_$m.tif"; done
+cp "$cop/${d}_DEM.tif" "$d/DEM/"
+for m in EDM FLM HEM WBM; do gdal_translate -q -ot Byte -a_nodata none -scale -32768 32767 1 1 "$cop/${d}_DEM.tif" "$d/AUXFILES/${d}_$m.tif"; done
 echo "<dem/>" > "$d/INFO/${d}_DEM.xml"
 tar -cf "$d.tar" "$d"
-expect 0 "$srtm" import "cop/${d}_DEM.tif" -o dem-alone --quiet
+expect 0 "$srtm" import "$cop/${d}_DEM.tif" -o dem-alone --quiet
 for src in "$d" "$d.tar"; do
   expect 0 "$srtm" import "$src" -o "layout-$src" --quiet
   same "layout-$src/N57E011.hgt" "the Copernicus layout as $src" dem-alone/N57E011.hgt
