@@ -167,22 +167,8 @@ install -m 755 build/release-native/bin/srtm "$deb/usr/bin/srtm"
 # As Debian's own packaging strips: the compiler's notes go too.
 strip --remove-section=.comment --remove-section=.note "$deb/usr/bin/srtm"
 
-# The man page from the tool's own help: the overview, then each command's --help.
-h2m=$stage/commands.h2m
-{
-  echo "[COMMANDS]"
-  build/release-native/bin/srtm --help | sed -n 's/^  \([a-z]\+\) .*/\1/p' | while read -r cmd; do
-    echo ".SS \"srtm $cmd\""
-    echo ".nf"
-    build/release-native/bin/srtm "$cmd" --help | sed -e 's/\\/\\e/g' -e 's/^[.'\'']/\\\&&/'
-    echo ".fi"
-  done
-  printf '[EXIT STATUS]\n0 done, 1 a file does not match (verify), 2 wrong arguments, 3 a missing or unreadable input, 4 an output that cannot be written, 5 work that failed, 130 stopped by Ctrl-C.\n'
-  printf '[COPYRIGHT]\nCopyright (C) 2026 srtm.qlp developers. MIT licence: /usr/share/doc/srtm/copyright.\n'
-} > "$h2m"
-LC_ALL=C.UTF-8 help2man --no-info --section=1 --source="srtm.qlp $version" \
-  --name="compress SRTM elevation tiles into XEM files and check, decode and draw them" \
-  --include="$h2m" build/release-native/bin/srtm > "$stage/srtm.1"
+# The man page, made by help2man from the tool's own help texts.
+bash scripts/man_page.sh build/release-native/bin/srtm "$version" > "$stage/srtm.1"
 gzip -9n < "$stage/srtm.1" > "$deb/usr/share/man/man1/srtm.1.gz"
 chmod 644 "$deb/usr/share/man/man1/srtm.1.gz"
 build_package srtm "$deb_name" "Depends: $(shlib_depends srtm "$deb/usr/bin/srtm")

@@ -40,7 +40,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 cte
 # not stop the run, which checks gcc and mingw-w64 for warnings already.
 echo "== fuzz build (clang, libFuzzer, ASan and UBSan)"
 cmake --preset fuzz -DSRTM_WERROR=OFF >/dev/null
-cmake --build build/fuzz -j"$jobs" --target fuzz_xem_decode fuzz_xem_reader fuzz_codec_round_trip fuzz_paths fuzz_map_source
+cmake --build build/fuzz -j"$jobs" --target fuzz_xem_decode fuzz_xem_reader fuzz_codec_round_trip fuzz_paths fuzz_map_source fuzz_archive
 echo "== fuzzing, ${SRTM_FUZZ_SECONDS:-60} s a target"
 bash scripts/fuzz.sh build/fuzz
 

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 
+#include "tools/args.h"
+
 namespace srtm::cli {
 
 // Ctrl-C, and the termination signals a scheduler sends, ask for a stop while a guard
@@ -32,10 +34,9 @@ struct BatchOptions {
   bool quiet = false;
   BatchOptions();
 };
-enum class OptionParse { kNotMine, kTaken, kBad };
-// Takes argv[*i] (and its value, advancing *i) when it is one of the batch options;
-// kBad after printing "srtm COMMAND: ..." for a wrong value.
-OptionParse ParseBatchOption(const char* command, int argc, char** argv, int* i, BatchOptions* options);
+// Takes the current argument of `args` when it is one of the batch options (a wrong
+// value is reported through `args`, which then stops).
+bool ParseBatchOption(Args& args, BatchOptions* options);
 
 // "1:02" or "1:02:03"; "--:--" for a negative (unknown) time.
 std::string Clock(double seconds);

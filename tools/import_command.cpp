@@ -19,6 +19,7 @@
 #include "hgt/paths.h"
 #include "platform/output_file.h"
 #include "platform/platform.h"
+#include "tools/args.h"
 #include "tools/batch_cli.h"
 #include "tools/cli_util.h"
 #include "tools/commands.h"
@@ -34,44 +35,51 @@ namespace {
 
 constexpr double kDefaultMinCover = 1;  // percent
 
-int ImportUsage(FILE* out) {
+void ImportDetails(FILE* out) {
   std::fprintf(out,
-               "usage: srtm import SOURCE... -o FOLDER [--kind srtm1|srtm3]\n"
-               "                   [--resampling bilinear|cubic|nearest|average] [--replace | --skip-existing]\n"
-               "                   [--min-cover PERCENT] [--jobs N] [--shard K/N] [--quiet]\n"
-               "  Writes the tiles that the SOURCEs cover into FOLDER (made when missing) as\n"
-               "  SRTM tiles: NsddEwddd.hgt, 3601 (srtm1) or 1201 (srtm3) samples square,\n"
-               "  big-endian, -32768 where nothing has data. Default kind: srtm1 when the\n"
-               "  finest source has 1.5 arc-seconds or less between samples, else srtm3.\n"
-               "  SOURCE: an SRTM tile under any name that starts with its corner\n"
-               "  (N57E011.SRTMGL1.hgt, n57e011.hgt; its size tells its kind), any raster GDAL\n"
-               "  reads with a coordinate system (GeoTIFF, ...), a folder of them (all depths),\n"
-               "  or a .zip, .tar, .tar.gz or .gz holding them. Tiles are read by srtm itself;\n"
-               "  rasters and archives need its GDAL engine (the package srtm-gdal).\n"
-               "  Every source that reaches a tile takes part in it, the first listed that has\n"
-               "  a value winning; sources one after another on one grid (a model's 1-degree\n"
-               "  files) are read as one mosaic. A tile of the kind asked for is taken sample\n"
-               "  by sample; others are resampled (--resampling, default bilinear; a raster\n"
-               "  already on the tile grid is taken sample by sample). Heights are made metres\n"
-               "  (scale and offset, feet) and rounded; values no tile can hold (not finite,\n"
-               "  beyond +-32767 m) count as voids. Vertical datums are reported, never converted.\n"
-               "  A tile already in FOLDER takes part last: new values win, its other samples stay.\n"
-               "  --replace        replace tiles already in FOLDER instead\n"
-               "  --skip-existing  leave tiles already in FOLDER as they are\n"
-               "  --min-cover P    write a new tile only when the sources give values to at\n"
-               "                   least P %% of its samples (default %g; 0: any value)\n"
-               "  --jobs N         make N tiles at a time (default: the number of cores)\n"
-               "  --shard K/N      make only part K of N of the tile list sorted by name\n"
-               "  --quiet          no progress on stderr\n"
-               "  Prints each source, then each tile: written, merged, replaced, left out or\n"
-               "  not written, with the samples taken from each source and the voids left.\n"
-               "  Exit code 0 when all went through; %d when a source could not be used (the\n"
-               "  others still go through) or nothing was written; %d when FOLDER or a tile\n"
-               "  cannot be written; %d when a tile failed; %d after Ctrl-C (no partial tile\n"
-               "  is left: each is written under a temporary name and renamed when complete).\n",
+               "Writes the tiles that the SOURCEs cover into FOLDER (made when missing) as SRTM\n"
+               "tiles: NsddEwddd.hgt, 3601 (srtm1) or 1201 (srtm3) samples square, big-endian,\n"
+               "-32768 where nothing has data. Default kind: srtm1 when the finest source has\n"
+               "1.5 arc-seconds or less between samples, else srtm3.\n"
+               "\n"
+               "SOURCE: an SRTM tile under any name that starts with its corner\n"
+               "(N57E011.SRTMGL1.hgt, n57e011.hgt; its size tells its kind), any raster GDAL\n"
+               "reads with a coordinate system (GeoTIFF, ...), a folder of them (all depths), or\n"
+               "a .zip, .tar, .tar.gz or .gz holding them. Tiles are read by srtm itself;\n"
+               "rasters and archives need its GDAL engine (the package srtm-gdal).\n"
+               "\n"
+               "Every source that reaches a tile takes part in it, the first listed that has a\n"
+               "value winning; sources one after another on one grid (a model's 1-degree files)\n"
+               "are read as one mosaic. A tile of the kind asked for is taken sample by sample;\n"
+               "others are resampled (a raster already on the tile grid is taken sample by\n"
+               "sample). Heights are made metres (scale and offset, feet) and rounded; values no\n"
+               "tile can hold (not finite, beyond +-32767 m) count as voids. Vertical datums are\n"
+               "reported, never converted. A tile already in FOLDER takes part last: new values\n"
+               "win, its other samples stay.\n"
+               "\n"
+               "Prints each source, then each tile: written, merged, replaced, left out or not\n"
+               "written, with the samples taken from each source and the voids left.\n"
+               "\n"
+               "Options:\n"
+               "  -o FOLDER           the folder the tiles go to\n"
+               "  --kind srtm1|srtm3  the kind of tiles to make\n"
+               "  --resampling bilinear|cubic|nearest|average\n"
+               "                      how samples are resampled (default bilinear)\n"
+               "  --replace           replace tiles already in FOLDER instead of merging into them\n"
+               "  --skip-existing     leave tiles already in FOLDER as they are\n"
+               "  --min-cover P       write a new tile only when the sources give values to at\n"
+               "                      least P %% of its samples (default %g; 0: any value)\n"
+               "  --jobs N            make N tiles at a time (default: the number of cores)\n"
+               "  --shard K/N         make only part K of N of the tile list sorted by name\n"
+               "  --quiet             no progress on standard error\n"
+               "\n"
+               "Exit status: 0 when all went through; %d when a source could not be used (the\n"
+               "others still go through) or nothing was written; %d when FOLDER or a tile cannot\n"
+               "be written; %d when a tile failed; %d after Ctrl-C (no partial tile is left: each\n"
+               "is written under a temporary name and renamed when complete).\n",
                kDefaultMinCover, kExitInput, kExitOutput, kExitFailed, kExitInterrupted);
-  return out == stdout ? kExitOk : kExitUsage;
 }
+const CommandHelp kImportHelp = {"import", "SOURCE... -o FOLDER [OPTION]...", ImportDetails};
 
 // Why the folder takes no new file, as the system says it.
 std::string WhyNotWritable(const std::string& folder) {
@@ -176,50 +184,35 @@ int Import(int argc, char** argv) {
   ImportOptions options;
   options.minCover = kDefaultMinCover / 100;
   BatchOptions batch;
-  for (int i = 0; i < argc; ++i) {
-    const char* arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (IsHelp(arg)) return ImportUsage(stdout);
-    const OptionParse taken = ParseBatchOption("import", argc, argv, &i, &batch);
-    if (taken == OptionParse::kBad) return kExitUsage;
-    if (taken == OptionParse::kTaken) continue;
-    if (std::strcmp(arg, "-o") == 0 && hasValue) {
-      folder = argv[++i];
-    } else if (std::strcmp(arg, "--kind") == 0 && hasValue) {
-      const std::string k = argv[++i];
-      if (k != "srtm1" && k != "srtm3") {
-        std::fprintf(stderr, "srtm import: --kind wants srtm1 or srtm3, not '%s'\n", k.c_str());
-        return kExitUsage;
+  Args args(kImportHelp, argc, argv);
+  std::string kindName, resamplingName, minCover;
+  while (args.Next()) {
+    if (ParseBatchOption(args, &batch) || args.Value("-o|--output", &folder)) continue;
+    if (args.Value("--kind", &kindName)) {
+      if (!args.stopped() && kindName != "srtm1" && kindName != "srtm3") {
+        args.Fail("--kind wants srtm1 or srtm3, not '" + kindName + "'");
       }
-      kind = k == "srtm1" ? kSrtm1 : kSrtm3;
-    } else if (std::strcmp(arg, "--resampling") == 0 && hasValue) {
-      if (!ParseResampling(argv[++i], &options.resampling)) {
-        std::fprintf(stderr, "srtm import: --resampling wants bilinear, cubic, nearest or average, not '%s'\n",
-                     argv[i]);
-        return kExitUsage;
+      kind = kindName == "srtm1" ? kSrtm1 : kSrtm3;
+    } else if (args.Value("--resampling", &resamplingName)) {
+      if (!args.stopped() && !ParseResampling(resamplingName.c_str(), &options.resampling)) {
+        args.Fail("--resampling wants bilinear, cubic, nearest or average, not '" + resamplingName + "'");
       }
-    } else if (std::strcmp(arg, "--replace") == 0) {
+    } else if (args.Flag("--replace")) {
       options.replace = true;
-    } else if (std::strcmp(arg, "--min-cover") == 0 && hasValue) {
-      char* end = nullptr;
-      const double percent = std::strtod(argv[++i], &end);
-      if (end == argv[i] || *end != '\0' || !(percent >= 0 && percent <= 100)) {
-        std::fprintf(stderr, "srtm import: --min-cover wants a percentage from 0 to 100, not '%s'\n", argv[i]);
-        return kExitUsage;
+    } else if (args.Value("--min-cover", &minCover)) {
+      double percent = -1;
+      if (!args.stopped() && (!ParseDouble(minCover, &percent) || percent < 0 || percent > 100)) {
+        args.Fail("--min-cover wants a percentage from 0 to 100, not '" + minCover + "'");
       }
       options.minCover = percent / 100;
-    } else if (!LooksLikeOption(arg)) {
-      files.push_back(arg);
     } else {
-      std::fprintf(stderr, "srtm import: unexpected argument '%s'\n", arg);
-      return ImportUsage(stderr);
+      args.MoreOperands(&files);
     }
   }
-  if (files.empty() || folder.empty()) return ImportUsage(stderr);
-  if (options.replace && batch.skipExisting) {
-    std::fprintf(stderr, "srtm import: --replace and --skip-existing exclude each other\n");
-    return kExitUsage;
-  }
+  if (args.stopped()) return args.exitCode();
+  if (files.empty()) return args.Fail("no SOURCE given");
+  if (folder.empty()) return args.Fail("no output folder given (-o FOLDER)");
+  if (options.replace && batch.skipExisting) return args.Fail("--replace and --skip-existing exclude each other");
   options.skipExisting = batch.skipExisting;
 
   std::vector<ImportSource> sources;

@@ -158,7 +158,13 @@ man_page() {
   for c in classify block compress info decode verify render; do
     grep -q "srtm $c" <<<"$text" || { echo "the man page lacks srtm $c"; return 1; }
   done
+  local sections
+  sections=$(grep -E '^[A-Z][A-Z ]+$' <<<"$text" | tr '\n' ,)
+  [ "$sections" = "NAME,SYNOPSIS,DESCRIPTION,COMMANDS,EXIT STATUS,EXAMPLES,COPYRIGHT,SEE ALSO," ] ||
+    { echo "the man page's sections: $sections"; return 1; }
+  grep -A1 '^DESCRIPTION' <<<"$text" | grep -qi 'usage:' && { echo "DESCRIPTION begins with a usage line"; return 1; }
+  return 0
 }
-check "man -l renders the man page with every command, without warnings" man_page
+check "man -l renders the man page with every command and a man page's sections, without warnings" man_page
 
 finish
