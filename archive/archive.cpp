@@ -51,27 +51,26 @@ bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
 
 bool Readable(Format f) { return f == Format::kZip || f == Format::kGzip || f == Format::kTar; }
 
-// The last part of a label or path ('/' or '\' before it; in the Windows world a
-// backslash that is the trail byte of a double-byte character is none).
+// The last part of a label or path of this system; natively too after a backslash, for
+// labels written the Windows way (no byte of a UTF-8 character is one).
 std::string BaseName(const std::string& path) {
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < path.size(); ++i) {
+  const std::string name = path.substr(platform::NameStart(path));
 #if defined(_WIN32)
-    if (platform::IsLeadByte(static_cast<unsigned char>(path[i]))) {
-      ++i;
-      continue;
-    }
+  return name;
+#else
+  return name.substr(name.find_last_of('\\') + 1);
 #endif
-    if (path[i] == '/' || path[i] == '\\') start = i + 1;
-  }
-  return path.substr(start);
 }
 
-// What gunzip would name the content of `gzipName`; else the name stored inside.
+// The last part of a path in UTF-8, as an archive stores it ('/' between folders: no
+// byte of a multi-byte character is one, whatever the system's code page).
+std::string Utf8BaseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
+// What gunzip would name the content of `gzipName`; else the name stored inside (UTF-8).
 std::string GzipContentName(const std::string& gzipName, const std::string& stored) {
   if (EndsWithNoCase(gzipName, ".tgz")) return gzipName.substr(0, gzipName.size() - 4) + ".tar";
   if (EndsWithNoCase(gzipName, ".gz")) return gzipName.substr(0, gzipName.size() - 3);
-  return stored.empty() ? gzipName : BaseName(stored);
+  return stored.empty() ? gzipName : Utf8BaseName(internal::NormalisePath(stored));
 }
 
 }  // namespace
@@ -224,7 +223,7 @@ class Builder {
   }
 
   void AddMember(int node, const std::string& label, const std::string& name, std::uint64_t size) {
-    l_.members.push_back(Member{label, name, size});
+    l_.members.push_back(Member{label, name, size, steps_});
     l_.memberNodes.push_back(node);
   }
 
@@ -245,7 +244,12 @@ class Builder {
     Source* source = nullptr;
     Status st = sources_.Get(node, &source);
     if (!st.ok()) return st;
-    const auto sink = [&](const internal::Entry& e) { return OnEntry(node, e, label, depth, access); };
+    const auto sink = [&](const internal::Entry& e) {
+      steps_.push_back(Member::Step{format, e.path});
+      const Status entry = OnEntry(node, e, label, depth, access);
+      steps_.pop_back();
+      return entry;
+    };
     if (format == Format::kZip) return internal::ListZip(*source, label, limits_.maxEntries, sink, &l_.problems);
     if (format == Format::kTar) return internal::ListTar(*source, label, limits_.maxEntries, sink, &l_.problems);
 
@@ -260,7 +264,9 @@ class Builder {
     gzip.archive = label;
     const int g = AddNode(std::move(gzip));
     std::vector<std::uint64_t> inner;
+    steps_.push_back(Member::Step{Format::kGzip, ""});
     st = Gzip(g, *source, size, label, name, depth, &inner);
+    steps_.pop_back();
     ToParent(g, inner, access);
     return st;
   }
@@ -331,7 +337,7 @@ class Builder {
     n.member = internal::ToSystemText(e.path);
     const int node = AddNode(std::move(n));
     const std::string label = internal::MemberLabel(archive, e.path);
-    const std::string name = BaseName(e.path);
+    const std::string name = Utf8BaseName(e.path);
     std::vector<std::uint8_t> peeked;
     Status st;
     if (e.head.empty() && e.size > 0) st = Peek(node, &peeked);
@@ -381,6 +387,7 @@ class Builder {
   Listing& l_;
   const Limits& limits_;
   internal::Sources sources_;
+  std::vector<Member::Step> steps_;  // the way from the file to the entry being listed
 };
 
 // Member `m` of node `n`, read from `source` into `bytes` and checked.

@@ -70,6 +70,16 @@ struct Member {
   // Uncompressed bytes (a gzip's content is measured by inflating it while listing:
   // its trailer records only the last member's length, modulo 4 GiB).
   std::uint64_t size = 0;
+  // The way to it from the file, one step per archive it lies in, outermost first: that
+  // archive's format (kZip, kTar or kGzip; a tar.gz is a gzip step, then a tar step) and
+  // the member's path in it as stored (UTF-8, '/' between folders; empty in a gzip).
+  // What another reader of archives needs to find the same member. Empty for a file
+  // that is no archive.
+  struct Step {
+    Format format = Format::kNone;
+    std::string path;
+  };
+  std::vector<Step> steps;
 };
 
 struct Limits {

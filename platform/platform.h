@@ -131,6 +131,23 @@ std::unique_ptr<T[]> AllocateArray(std::size_t n) {
 // 0xE0-0xFF. The byte after it is its trail byte and is never tested as a separator.
 inline bool IsLeadByte(unsigned char b) { return (b >= 0x80 && b <= 0x9F) || b >= 0xE0; }
 
+// Where the last part of a path of this system begins: after its last '/', and in the
+// Windows world its last '\' or drive ':' (a trail byte is never one of them).
+inline std::size_t NameStart(const std::string& path) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+#if defined(_WIN32)
+    if (IsLeadByte(static_cast<unsigned char>(path[i]))) {
+      ++i;
+      continue;
+    }
+    if (path[i] == '\\' || path[i] == ':') start = i + 1;
+#endif
+    if (path[i] == '/') start = i + 1;
+  }
+  return start;
+}
+
 // The native path for a plug-in path (POSIX: drive prefix dropped, backslashes made
 // '/'; Win32: unchanged).
 std::string ToNativePath(const std::string& path);

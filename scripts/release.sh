@@ -6,7 +6,7 @@
 #   srtm_VERSION_amd64.deb      the Linux command-line tool, its man page, copyright;
 #                               it needs no GDAL, and suggests
 #   srtm-gdal_VERSION_amd64.deb the raster engine of `srtm import` (GDAL), which the
-#                               tool opens only when an import reads a raster or archive
+#                               tool opens only when an import reads a raster
 #   SHA256SUMS                  of all three
 # The version is the project's (the top CMakeLists.txt). The archives are reproducible:
 # every time stamp is SOURCE_DATE_EPOCH (the last commit's time unless set), entries
@@ -184,8 +184,9 @@ Description: elevation tiles of the SRTM to XEM files: compress, check, decode, 
  level applied, compresses tiles losslessly into XEM block files on several
  threads, checks XEM files against their tiles, decodes them back into .hgt
  tiles and draws shaded-relief pictures. Its import makes tiles of the
- shared grid from tiles under other names; GeoTIFF and other rasters, and
- archives, it reads with the package srtm-gdal."
+ shared grid from tiles as they are downloaded (under other names, in zip,
+ tar and gzip archives); GeoTIFF and other rasters it reads with the
+ package srtm-gdal."
 
 # The raster engine: the module the tool opens from ../lib/srtm/, with GDAL.
 echo "== $engine_deb_name"
@@ -198,11 +199,11 @@ build_package srtm-gdal "$engine_deb_name" "Depends: srtm (= $version), $(shlib_
 Enhances: srtm
 Section: science
 Priority: optional
-Description: GDAL engine of srtm import: GeoTIFF and other rasters, archives
+Description: GDAL engine of srtm import: GeoTIFF and other rasters
  The raster engine of the srtm tool's import: with it, srtm import reads
  every raster GDAL reads with a coordinate system (the Copernicus DEM's
- GeoTIFFs, national models in UTM, ...) and zip, tar and gzip archives,
- and resamples them onto the SRTM tile grid. The tool opens it only when
+ GeoTIFFs, national models in UTM, ...), also inside archives, and
+ resamples them onto the SRTM tile grid. The tool opens it only when
  an import needs it, so that its other commands never load GDAL."
 
 (cd "$dist" && sha256sum "$zip_name" "$deb_name" "$engine_deb_name" > SHA256SUMS)

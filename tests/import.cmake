@@ -1,5 +1,5 @@
-# srtm import (native only: its raster engine is GDAL, which only the Linux build has):
-# inputs made by GDAL's tools from the real tile, bad inputs, shards, Ctrl-C, and the
+# srtm import of rasters (native only: its raster engine is GDAL, which only the Linux
+# build has): inputs made by GDAL's tools from the real tile, bad inputs, shards, Ctrl-C, and the
 # imported folder served by the plug-in, compressed and verified; then the data shaped
 # as the downloads ship it.
 if(NOT CMAKE_CROSSCOMPILING)
@@ -10,3 +10,9 @@ if(NOT CMAKE_CROSSCOMPILING)
     set_tests_properties(tools_${script} PROPERTIES SKIP_RETURN_CODE 77)
   endforeach()
 endif()
+
+# SRTM tiles as they are downloaded (zips, zips in zips, gzip, tar, odd names, Japanese
+# names), in every world: natively without the GDAL engine, srtm.exe under Wine.
+srtm_command_test(NAME tools_import_archives EXIT 0 OUTPUT "all import archive checks passed"
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tools/import_archives_test.sh $<TARGET_FILE:srtm>
+          ${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt ${CMAKE_CROSSCOMPILING_EMULATOR})

@@ -23,7 +23,6 @@
 #include <cpl_conv.h>
 #include <cpl_error.h>
 #include <cpl_string.h>
-#include <cpl_vsi.h>
 #include <gdal.h>
 #include <gdal_utils.h>
 #include <ogr_srs_api.h>
@@ -458,66 +457,6 @@ class GdalMosaic : public Mosaic {
   std::atomic<long long> invalidSeen_{0};
 };
 
-// ---- Archives ----
-
-class VsiArchives : public ArchiveReader {
- public:
-  bool List(const std::string& path, ArchiveKind kind, std::vector<ArchiveMember>* members,
-            std::string* why) override {
-    QuietGdal quiet;
-    if (kind == ArchiveKind::kGzip) {
-      ArchiveMember m;
-      const std::size_t slash = path.find_last_of('/');
-      m.name = path.substr(slash == std::string::npos ? 0 : slash + 1);
-      m.name.resize(m.name.size() - 3);  // less ".gz"
-      m.location = "/vsigzip/" + path;
-      VSIStatBufL st;
-      if (VSIStatL(m.location.c_str(), &st) != 0) {
-        *why = "cannot be read as a gzip file: " + QuietGdal::Last("not gzip");
-        return false;
-      }
-      m.size = static_cast<std::uint64_t>(st.st_size);
-      members->push_back(m);
-      return true;
-    }
-    const std::string root = (kind == ArchiveKind::kZip ? "/vsizip/" : "/vsitar/") + path;
-    char** listed = VSIReadDirRecursive(root.c_str());
-    if (!listed) {
-      *why = std::string("cannot be read as a ") + (kind == ArchiveKind::kZip ? "zip" : "tar") + " archive";
-      return false;
-    }
-    for (char** m = listed; *m; ++m) {
-      ArchiveMember member;
-      member.name = *m;
-      member.location = root + "/" + member.name;
-      VSIStatBufL st;
-      if (VSIStatL(member.location.c_str(), &st) != 0 || !VSI_ISREG(st.st_mode)) continue;
-      member.size = static_cast<std::uint64_t>(st.st_size);
-      members->push_back(member);
-    }
-    CSLDestroy(listed);
-    return true;
-  }
-
-  bool Read(const ArchiveMember& member, std::vector<unsigned char>* bytes, std::string* why) override {
-    QuietGdal quiet;
-    VSILFILE* f = VSIFOpenL(member.location.c_str(), "rb");
-    if (!f) {
-      *why = "cannot be opened: " + QuietGdal::Last("GDAL refused it");
-      return false;
-    }
-    bytes->resize(member.size);
-    const bool whole = VSIFReadL(bytes->data(), 1, bytes->size(), f) == bytes->size();
-    unsigned char extra;
-    const bool nothingMore = VSIFReadL(&extra, 1, 1, f) == 0;
-    const bool failed = CPLGetLastErrorType() != CE_None;
-    VSIFCloseL(f);
-    if (whole && nothingMore && !failed) return true;
-    *why = failed ? QuietGdal::Last("read error") : "it holds a different number of bytes than its archive says";
-    return false;
-  }
-};
-
 // ---- The engine ----
 
 class GdalEngine : public RasterEngine {
@@ -534,7 +473,20 @@ class GdalEngine : public RasterEngine {
 
   std::string Version() const override { return std::string("GDAL ") + GDALVersionInfo("RELEASE_NAME"); }
 
-  ArchiveReader& Archives() override { return archives_; }
+  // GDAL's virtual file systems, one inside the other: /vsizip/{PATH}/MEMBER and
+  // /vsitar/{PATH}/MEMBER (the braces hold a path that is itself in an archive), and
+  // /vsigzip/PATH.
+  std::string MemberLocation(const std::string& file, const std::vector<archive::Member::Step>& steps) const override {
+    std::string location = file;
+    for (const archive::Member::Step& step : steps) {
+      if (step.format == archive::Format::kGzip) {
+        location = "/vsigzip/" + location;
+      } else {
+        location = (step.format == archive::Format::kZip ? "/vsizip/{" : "/vsitar/{") + location + "}/" + step.path;
+      }
+    }
+    return location;
+  }
 
   bool Measure(const std::string& location, RasterInfo* info, std::string* why) override {
     QuietGdal quiet;
@@ -604,9 +556,6 @@ class GdalEngine : public RasterEngine {
     if (!mosaic->ok()) return nullptr;
     return mosaic;
   }
-
- private:
-  VsiArchives archives_;
 };
 
 }  // namespace

@@ -126,10 +126,7 @@ struct Canvas {
 bool ReadTile(const ImportSource& s, std::vector<unsigned char>* bytes, std::string* why) {
   const std::uint64_t size = s.tileKind == kSrtm1 ? kSrtm1FileSize : kSrtm3FileSize;
   if (s.archive) {
-    if (!s.archive->Read(s.member, bytes, why)) {
-      *why = s.label + ": cannot be read, damaged or cut short (" + *why + ")";
-      return false;
-    }
+    if (!s.archive->Read(s.member, bytes, why)) return false;  // the reader's message names archive and member
   } else {
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(s.path.c_str(), "rb"), std::fclose);
     bytes->resize(size);
@@ -557,7 +554,10 @@ TileReport MakeTile(const ImportTile& tile, const std::vector<ImportSource>& sou
     if (run.tiles) {
       TileMosaic mosaic(run, canvas);
       mosaic.Fill(&canvas, options.resampling, &counts);
-      if (!mosaic.error().empty()) return fail(mosaic.error(), false);
+      if (!mosaic.error().empty()) {
+        report.unreadable = true;
+        return fail(mosaic.error(), false);
+      }
       if (!keepGoing(1)) return fail("stopped", false);
     } else {
       std::string why;

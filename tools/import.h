@@ -10,8 +10,9 @@
 // come out as one raster of them gives. A tile already in the output folder takes part
 // last: new data wins where it has values, the old samples stay elsewhere.
 //
-// Tiles are read, merged and resampled by the tool's own code; rasters, and for now
-// archives, by the raster engine (GDAL), loaded only when a source needs it.
+// Tiles are read, merged and resampled by the tool's own code, archives read by the
+// project's own readers (in both worlds); rasters by the raster engine (GDAL), loaded
+// only when a source needs it.
 #pragma once
 
 #include <cstdint>
@@ -35,9 +36,9 @@ using EngineLoader = RasterEngine* (*)(std::string* why);
 // One source: an SRTM tile or a raster, a file or a member of a folder or an archive.
 struct ImportSource {
   std::string label;     // as the user named it, with the member: "a.zip/n57e011.hgt"
-  std::string path;      // a plain file: its path on this system (tiles are read through it)
-  ArchiveReader* archive = nullptr;  // a member of an archive: its reader, and
-  ArchiveMember member;              // the member
+  std::string path;      // its path on this system; a member's: its archive's
+  const ArchiveReader* archive = nullptr;  // a member of an archive: its reader, and
+  ArchiveMember member;                    // the member
   std::string location;  // where the raster engine reads it
   std::int32_t tileKind = 0;  // kSrtm1 or kSrtm3 for an SRTM tile, else 0 (a raster)
   int tileLat = 0, tileLon = 0;
@@ -46,12 +47,13 @@ struct ImportSource {
 };
 
 // The sources in the files the user named, in their order; a folder's files and an
-// archive's members sorted by name, at every depth. A file that yields none gets one
-// message naming it in `errors`; what a folder or archive passes over gets one note in
-// `notes`. `engine` is asked for the raster engine the first time a raster or an
-// archive needs it.
-void FindSources(const std::vector<std::string>& files, EngineLoader engine, std::vector<ImportSource>* sources,
-                 std::vector<std::string>* errors, std::vector<std::string>* notes);
+// archive's members sorted by name, at every depth, archives in archives opened
+// through (by `archives`, which members are read through later). A file that yields
+// none, and an archive or a member of one that cannot be read, gets one message naming
+// it in `errors`; what a folder or archive passes over gets one note in `notes`.
+// `engine` is asked for the raster engine the first time a raster needs it.
+void FindSources(const std::vector<std::string>& files, EngineLoader engine, ArchiveReader* archives,
+                 std::vector<ImportSource>* sources, std::vector<std::string>* errors, std::vector<std::string>* notes);
 
 // SRTM-1 when the finest source has a spacing of 1.5 arc-seconds or less, else SRTM-3.
 std::int32_t DefaultKind(const std::vector<ImportSource>& sources);
@@ -105,6 +107,7 @@ struct TileReport {
   bool there = false;        // a file was where the tile goes
   std::string error;         // why it failed, naming the file
   bool notWritten = false;   // it failed because the output could not be written
+  bool unreadable = false;   // it failed because a source tile could not be read (damaged, cut short)
   std::int64_t Taken() const;  // samples from the sources (not kept)
 };
 

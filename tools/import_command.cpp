@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <mutex>
 #include <set>
 #include <string>
@@ -26,7 +25,10 @@
 #include "tools/import.h"
 #include "tools/raster_engine.h"
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -45,8 +47,13 @@ void ImportDetails(FILE* out) {
                "SOURCE: an SRTM tile under any name that starts with its corner\n"
                "(N57E011.SRTMGL1.hgt, n57e011.hgt; its size tells its kind), any raster GDAL\n"
                "reads with a coordinate system (GeoTIFF, ...), a folder of them (all depths), or\n"
-               "a .zip, .tar, .tar.gz or .gz holding them. Tiles are read by srtm itself;\n"
-               "rasters and archives need its GDAL engine (the package srtm-gdal).\n"
+               "a .zip, .tar, .tar.gz or .gz holding them (archives inside archives opened\n"
+               "through). Tiles and archives are read by srtm itself; rasters need its GDAL\n"
+#if defined(_WIN32)
+               "engine, which only the Linux build of srtm has.\n"
+#else
+               "engine (the package srtm-gdal).\n"
+#endif
                "\n"
                "Every source that reaches a tile takes part in it, the first listed that has a\n"
                "value winning; sources one after another on one grid (a model's 1-degree files)\n"
@@ -73,10 +80,11 @@ void ImportDetails(FILE* out) {
                "  --shard K/N         make only part K of N of the tile list sorted by name\n"
                "  --quiet             no progress on standard error\n"
                "\n"
-               "Exit status: 0 when all went through; %d when a source could not be used (the\n"
-               "others still go through) or nothing was written; %d when FOLDER or a tile cannot\n"
-               "be written; %d when a tile failed; %d after Ctrl-C (no partial tile is left: each\n"
-               "is written under a temporary name and renamed when complete).\n",
+               "Exit status: 0 when all went through; %d when a source could not be used or\n"
+               "read (the others still go through) or nothing was written; %d when FOLDER or a\n"
+               "tile cannot be written; %d when a tile failed otherwise; %d after Ctrl-C (no\n"
+               "partial tile is left: each is written under a temporary name and renamed when\n"
+               "complete). A FOLDER made by a run that writes no tile is removed again.\n",
                kDefaultMinCover, kExitInput, kExitOutput, kExitFailed, kExitInterrupted);
 }
 const CommandHelp kImportHelp = {"import", "SOURCE... -o FOLDER [OPTION]...", ImportDetails};
@@ -84,6 +92,7 @@ const CommandHelp kImportHelp = {"import", "SOURCE... -o FOLDER [OPTION]...", Im
 // Why the folder takes no new file, as the system says it.
 std::string WhyNotWritable(const std::string& folder) {
 #if defined(_WIN32)
+  (void)folder;
   return "it takes no new file";
 #else
   if (::access(folder.c_str(), W_OK | X_OK) != 0) return std::strerror(errno);
@@ -91,14 +100,56 @@ std::string WhyNotWritable(const std::string& folder) {
 #endif
 }
 
-// Makes the output folder when missing; false with a message when it is not a folder
-// that takes new files.
-bool PrepareFolder(const std::string& folder) {
-  std::error_code made, checked;
-  std::filesystem::create_directories(folder, made);
-  if (!std::filesystem::is_directory(folder, checked)) {
+// Makes the folder `path` (a path of this system); true when it is made or was there.
+bool MakeFolder(const std::string& path, bool* made, std::string* why) {
+#if defined(_WIN32)
+  *made = ::CreateDirectoryA(path.c_str(), nullptr) != 0;
+  if (*made || ::GetLastError() == ERROR_ALREADY_EXISTS) return true;
+  *why = "it cannot be created";
+#else
+  *made = ::mkdir(path.c_str(), 0777) == 0;
+  if (*made || errno == EEXIST) return true;
+  *why = std::strerror(errno);
+#endif
+  return false;
+}
+
+void RemoveFolder(const std::string& path) {
+#if defined(_WIN32)
+  ::RemoveDirectoryA(path.c_str());
+#else
+  ::rmdir(path.c_str());
+#endif
+}
+
+// Makes the output folder and the folders above it that are missing (those made go into
+// `made`, innermost last); false with a message when it is not a folder that takes new
+// files. Paths are the system's (in the Windows world code page 932, whose trail bytes
+// are never taken for a separator).
+bool PrepareFolder(const std::string& folder, std::vector<std::string>* made) {
+  std::vector<std::size_t> ends;  // where each folder of the path ends
+  for (std::size_t i = 0; i < folder.size(); ++i) {
+#if defined(_WIN32)
+    if (platform::IsLeadByte(static_cast<unsigned char>(folder[i]))) {
+      ++i;
+      continue;
+    }
+    if ((folder[i] == '\\' || folder[i] == '/') && i > 0 && folder[i - 1] != ':') ends.push_back(i);
+#else
+    if (folder[i] == '/' && i > 0) ends.push_back(i);
+#endif
+  }
+  ends.push_back(folder.size());
+  // A folder above that cannot be made may be there already, or be a share's name:
+  // only whether the output folder is there in the end counts.
+  std::string why;
+  for (std::size_t end : ends) {
+    bool madeOne = false;
+    if (MakeFolder(folder.substr(0, end), &madeOne, &why) && madeOne) made->push_back(folder.substr(0, end));
+  }
+  if (platform::CurrentEnv()->Inspect(folder.c_str()) != platform::PathKind::kFolder) {
     std::fprintf(stderr, "srtm import: the output folder %s cannot be made (%s)\n", folder.c_str(),
-                 made ? made.message().c_str() : "a file of that name is there");
+                 why.empty() ? "a file of that name is there" : why.c_str());
     return false;
   }
   platform::OutputFile probe;  // opened and abandoned: nothing stays
@@ -144,9 +195,12 @@ std::string DescribeTile(const ImportTile& tile, const TileReport& r, const Impo
     case ImportOutcome::kUnchanged: return text + "unchanged: the tile there holds what the sources give";
     case ImportOutcome::kStopped: return text + "stopped, not written";
     case ImportOutcome::kFailed: return text + "NOT written: " + r.error;
-    case ImportOutcome::kCopied:
-      text += "copied byte for byte from " + r.from[0].first + (r.there ? ", replacing the tile there: " : ": ");
+    case ImportOutcome::kCopied: {  // every sample from one source, listed among the others that reach the tile
+      const auto copied = std::max_element(r.from.begin(), r.from.end(),
+                                           [](const auto& a, const auto& b) { return a.second < b.second; });
+      text += "copied byte for byte from " + copied->first + (r.there ? ", replacing the tile there: " : ": ");
       break;
+    }
     case ImportOutcome::kWritten: text += "written: "; break;
     case ImportOutcome::kMerged: text += "merged into the tile there: "; break;
     case ImportOutcome::kReplaced: text += "replaced the tile there: "; break;
@@ -217,7 +271,8 @@ int Import(int argc, char** argv) {
 
   std::vector<ImportSource> sources;
   std::vector<std::string> errors, notes;
-  FindSources(files, LoadRasterEngine, &sources, &errors, &notes);
+  ArchiveReader archives;
+  FindSources(files, LoadRasterEngine, &archives, &sources, &errors, &notes);
   if (std::any_of(sources.begin(), sources.end(), [](const ImportSource& s) { return s.tileKind == 0; })) {
     std::string why;
     options.engine = LoadRasterEngine(&why);  // loaded already: a raster was measured with it
@@ -236,7 +291,8 @@ int Import(int argc, char** argv) {
   for (std::size_t i = static_cast<std::size_t>(batch.part - 1); i < all.size(); i += static_cast<std::size_t>(batch.parts)) {
     tiles.push_back(all[i]);
   }
-  if (!PrepareFolder(folder)) return kExitOutput;
+  std::vector<std::string> made;
+  if (!PrepareFolder(folder, &made)) return kExitOutput;
   const int jobs = std::max(1, std::min<int>(batch.jobs, static_cast<int>(tiles.size())));
   if (!batch.quiet) {
     std::fprintf(stderr, "import: %zu SRTM-%d tile%s", tiles.size(), kind, tiles.size() == 1 ? "" : "s");
@@ -300,7 +356,7 @@ int Import(int argc, char** argv) {
   display.Finish();
   const double seconds = display.Seconds();
 
-  std::size_t written = 0, failed = 0, skipped = 0, stopped = 0, leftOut = 0;
+  std::size_t written = 0, failed = 0, unreadable = 0, skipped = 0, stopped = 0, leftOut = 0;
   bool notWritten = false;
   for (std::size_t i = 0; i < tiles.size(); ++i) {
     const TileReport& r = reports[i];
@@ -310,7 +366,10 @@ int Import(int argc, char** argv) {
       case ImportOutcome::kCopied:
       case ImportOutcome::kMerged:
       case ImportOutcome::kReplaced: ++written; break;
-      case ImportOutcome::kFailed: ++failed; break;
+      case ImportOutcome::kFailed:
+        ++failed;
+        unreadable += r.unreadable;
+        break;
       case ImportOutcome::kSkipped:
       case ImportOutcome::kUnchanged: ++skipped; break;
       case ImportOutcome::kStopped:
@@ -321,6 +380,9 @@ int Import(int argc, char** argv) {
     notWritten = notWritten || r.notWritten;
   }
   std::fflush(stdout);
+  if (written == 0) {  // nothing left in the folders this run made
+    for (auto f = made.rbegin(); f != made.rend(); ++f) RemoveFolder(*f);
+  }
   // Ctrl-C that came when every tile was done stops nothing.
   const bool interrupted = stop.load() && stopped > 0;
   if (!batch.quiet) {
@@ -332,14 +394,14 @@ int Import(int argc, char** argv) {
   }
   if (interrupted) return kExitInterrupted;
   if (notWritten) return kExitOutput;
-  if (failed > 0) return kExitFailed;
+  if (failed > unreadable) return kExitFailed;
   // A part of the tile list may hold only tiles left out where others hold the data.
   const std::string nothing = batch.parts == 1 ? NothingWritten(reports, options) : "";
   if (!nothing.empty()) {
     std::fprintf(stderr, "srtm import: nothing written: %s\n", nothing.c_str());
     return kExitInput;
   }
-  return errors.empty() ? kExitOk : kExitInput;
+  return errors.empty() && unreadable == 0 ? kExitOk : kExitInput;
 }
 
 }  // namespace srtm::cli

@@ -1,15 +1,21 @@
 // srtm import's sources: which of the files, folders and archive members named are
 // tiles (by the tool's own rule: the name starts with the corner, the size tells the
 // kind), which are rasters (measured by the raster engine), and which are passed over.
-// Sources are named by paths of this system, as the user typed them, and read by them.
+//
+// Sources are named by the paths the user typed, the system's own: code page 932 in the
+// Windows world, which the platform layer hands to the system's A functions as they
+// are; UTF-8 natively, which it reads as they are too (a path without a drive letter
+// or a backslash is its own native path). Archives are listed and read by the
+// project's readers, the same in both worlds.
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "hgt/paths.h"
+#include "platform/platform.h"
+#include "tools/cli_util.h"
 #include "tools/import.h"
 
 namespace srtm::cli {
@@ -28,9 +34,18 @@ bool EndsWith(const std::string& text, const char* suffix) {
   return text.size() >= s.size() && Lower(text.substr(text.size() - s.size())) == s;
 }
 
-std::string BaseName(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+// `name` in the folder `folder`, with the system's separator.
+std::string Join(const std::string& folder, const std::string& name) {
+  const bool endsInSeparator = !folder.empty() && platform::NameStart(folder) == folder.size();
+  return endsInSeparator ? folder + name : folder + kPathSeparator + name;
+}
+
+// A name that says the file is an archive import opens.
+bool ArchiveName(const std::string& name) {
+  for (const char* suffix : {".zip", ".tar", ".gz", ".tgz"}) {
+    if (EndsWith(name, suffix)) return true;
+  }
+  return false;
 }
 
 // 25934402 -> "25,934,402".
@@ -61,13 +76,6 @@ bool IsCopernicusAuxiliary(const std::string& name) {
   return false;
 }
 
-// A file's size in bytes; 0 when it cannot be told.
-std::uint64_t SizeOf(const std::string& path) {
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
-  return error ? 0 : static_cast<std::uint64_t>(size);
-}
-
 void DescribeTile(std::int32_t kind, int lat, int lon, RasterInfo* r) {
   const int n = kind == kSrtm1 ? 3601 : 1201;
   r->width = r->height = n;
@@ -84,6 +92,12 @@ void DescribeTile(std::int32_t kind, int lat, int lon, RasterInfo* r) {
 // What a folder or an archive passed over, told in one note.
 struct Container {
   explicit Container(std::string name) : label(std::move(name)) {}
+  // A label of something in it, without the container's: "DEM/x_DEM.tif".
+  std::string Inside(const std::string& inner) const {
+    return inner.size() > label.size() + 1 && inner.compare(0, label.size(), label) == 0
+               ? inner.substr(label.size() + (platform::NameStart(label) == label.size() ? 0 : 1))
+               : inner;
+  }
   std::string label;
   std::size_t found = 0;
   std::vector<std::string> auxiliary, notRasters, needEngine;
@@ -92,45 +106,20 @@ struct Container {
 
 class Finder {
  public:
-  Finder(EngineLoader load, std::vector<ImportSource>* sources, std::vector<std::string>* errors,
-         std::vector<std::string>* notes)
-      : load_(load), sources_(sources), errors_(errors), notes_(notes) {}
+  Finder(EngineLoader load, ArchiveReader* archives, std::vector<ImportSource>* sources,
+         std::vector<std::string>* errors, std::vector<std::string>* notes)
+      : load_(load), archives_(archives), sources_(sources), errors_(errors), notes_(notes) {}
 
   void Take(const std::string& file) {
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(file, error);
-    if (!std::filesystem::exists(status)) {
-      errors_->push_back(file + ": does not exist");
-      return;
-    }
-    if (std::filesystem::is_directory(status)) {
-      std::string label = file;
-      while (label.size() > 1 && label.back() == '/') label.pop_back();
-      Container folder(label);
-      Walk(label, "", 0, &folder);
-      Close(folder);
-      return;
-    }
-    if (ArchiveKindOf(file) == ArchiveKind::kGzip) {
-      TakeGzip(file);
-      return;
-    }
-    if (ArchiveKindOf(file) != ArchiveKind::kNone) {
-      Container archive(file);
-      OpenArchive(file, &archive);
-      Close(archive);
-      return;
-    }
-    ImportSource s;
-    s.label = file;
-    s.path = file;
-    s.location = file;
-    const std::uint64_t size = SizeOf(file);
-    std::string why;
-    if (TakeTile(BaseName(file), size, &s, &why) || (why.empty() && TakeRaster(&s, &why))) {
-      sources_->push_back(s);
-    } else {
-      errors_->push_back(file + ": " + why);
+    switch (platform::CurrentEnv()->Inspect(file.c_str())) {
+      case platform::PathKind::kMissing: errors_->push_back(file + ": does not exist"); return;
+      case platform::PathKind::kFolder: {
+        Container folder(file);
+        Walk(file, file, 0, &folder);
+        Close(folder);
+        return;
+      }
+      default: TakeFile(file, file, nullptr);
     }
   }
 
@@ -157,7 +146,7 @@ class Finder {
     if (!EndsWith(name, ".hgt")) return false;
     if (kind == kNotTile) {
       if (s->archive && !s->archive->Read(s->member, &scratch_, why)) {
-        *why = "cannot be read, damaged or cut short (" + *why + ")";
+        *why = "cannot be read (" + *why + ")";
       } else {
         *why = "a tile of " + Grouped(size) + " bytes: not an SRTM size (an SRTM-1 tile has " +
                Grouped(kSrtm1FileSize) + " bytes, an SRTM-3 tile " + Grouped(kSrtm3FileSize) + ")";
@@ -170,129 +159,113 @@ class Finder {
     return false;
   }
 
-  // A gzip file: the one file it holds, named as the gzip file.
-  void TakeGzip(const std::string& file) {
-    std::string why;
-    RasterEngine* engine = Engine(&why);
-    std::vector<ArchiveMember> members;
-    if (!engine || !engine->Archives().List(file, ArchiveKind::kGzip, &members, &why)) {
-      errors_->push_back(file + ": " + why);
-      return;
-    }
-    ImportSource s;
-    s.label = file;
-    s.archive = &engine->Archives();
-    s.member = members[0];
-    s.location = members[0].location;
-    if (TakeTile(members[0].name, members[0].size, &s, &why) || (why.empty() && TakeRaster(&s, &why))) {
-      sources_->push_back(s);
-    } else {
-      errors_->push_back(file + ": " + why);
-    }
-  }
-
-  // A raster the engine can use; false with the reason.
-  bool TakeRaster(ImportSource* s, std::string* why) {
+  // A raster the engine can use; false with the reason. `member`: where it lies in the
+  // archive at s->path, when it is in one.
+  bool TakeRaster(ImportSource* s, const archive::Member* member, std::string* why) {
     RasterEngine* engine = Engine(why);
+    if (engine && member) s->location = engine->MemberLocation(s->path, member->steps);
     return engine && engine->Measure(s->location, &s->raster, why);
   }
 
-  // One file of a folder or member of an archive: taken, or passed over with a note.
-  void TakeMember(ImportSource s, std::uint64_t size, const std::string& name, Container* c) {
+  // One file, or member of an archive, named `name`: a tile or a raster, else what it
+  // is not. In a container `c` what is passed over goes into its note; named by the
+  // user (no container) it is an error.
+  void TakeOne(ImportSource s, const std::string& name, std::uint64_t size, const archive::Member* member,
+               Container* c) {
     std::string why;
-    if (TakeTile(BaseName(name), size, &s, &why)) {
+    bool taken = TakeTile(name, size, &s, &why);
+    if (!taken && why.empty() && c && IsCopernicusAuxiliary(name)) {
+      c->auxiliary.push_back(c->Inside(s.label));
+      return;
+    }
+    const bool tileLike = !why.empty();
+    if (!taken && !tileLike) taken = TakeRaster(&s, member, &why);
+    if (taken) {
       sources_->push_back(s);
-      ++c->found;
-      return;
-    }
-    if (!why.empty()) {
-      notes_->push_back(s.label + ": passed over: " + why);
-      return;
-    }
-    if (IsCopernicusAuxiliary(name)) {
-      c->auxiliary.push_back(name);
-      return;
-    }
-    if (s.archive && ArchiveKindOf(name) != ArchiveKind::kNone) {
-      notes_->push_back(s.label + ": passed over: an archive inside an archive, which import does not open: "
-                                  "unpack it first");
-      return;
-    }
-    if (!Engine(&why)) {
-      c->needEngine.push_back(name);
+      if (c) ++c->found;
+    } else if (!c) {
+      errors_->push_back(s.label + ": " + why);
+    } else if (!tileLike && !engine_) {
+      c->needEngine.push_back(c->Inside(s.label));
       c->engineWhy = why;
-      return;
-    }
-    if (engine_->Measure(s.location, &s.raster, &why)) {
-      sources_->push_back(s);
-      ++c->found;
-    } else if (why.compare(0, 16, "is not a raster ") == 0) {
-      c->notRasters.push_back(name);
+    } else if (!tileLike && why.compare(0, 16, "is not a raster ") == 0) {
+      c->notRasters.push_back(c->Inside(s.label));
     } else {
       notes_->push_back(s.label + ": passed over: " + why);
     }
   }
 
-  // A folder's files, at every depth, sorted by name; archives in it opened too.
-  // `relative`: the folder's path below the one the user named ("" for that one).
-  void Walk(const std::string& path, const std::string& relative, int depth, Container* c) {
-    const std::string label = relative.empty() ? c->label : c->label + "/" + relative;
-    std::vector<std::pair<std::string, bool>> entries;  // name, is a folder
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(path, error), end; !error && it != end; it.increment(error)) {
-      std::error_code kind;
-      entries.emplace_back(it->path().filename().string(), it->is_directory(kind));
-    }
-    if (error) {
-      notes_->push_back(label + ": cannot be read as a folder (" + error.message() + ")");
+  // A file at `path` of the system, labelled `label`; in the folder `c`, or named by the
+  // user when null. Its name or its first bytes tell an archive.
+  void TakeFile(const std::string& path, const std::string& label, Container* c) {
+    const std::string name = label.substr(platform::NameStart(label));
+    ImportSource s;
+    s.label = label;
+    s.path = s.location = path;
+    std::uint64_t size = 0;
+    platform::CurrentEnv()->GetFileSize(path.c_str(), &size);
+    if (!ArchiveName(name) && (size == kSrtm1FileSize || size == kSrtm3FileSize || EndsWith(name, ".hgt"))) {
+      TakeOne(s, name, size, nullptr, c);
       return;
     }
-    std::sort(entries.begin(), entries.end());
-    for (const auto& [name, isFolder] : entries) {
-      const std::string childPath = path + "/" + name;
-      const std::string childRelative = relative.empty() ? name : relative + "/" + name;
-      if (isFolder) {
-        if (depth < kMaxFolderDepth) Walk(childPath, childRelative, depth + 1, c);
-        continue;
-      }
-      ImportSource s;
-      s.label = c->label + "/" + childRelative;
-      if (ArchiveKindOf(name) != ArchiveKind::kNone) {
-        Container archive(s.label);
-        OpenArchive(s.label, &archive);
-        c->found += archive.found;
-        Close(archive);
-        continue;
-      }
-      s.path = childPath;
-      s.location = s.label;
-      TakeMember(s, SizeOf(childPath), childRelative, c);
+    std::string why;
+    std::size_t number = 0;
+    const archive::Reader* listing = archives_->Open(path, label, &number, &why);
+    if (!listing) {
+      errors_->push_back(why);
+    } else if (listing->format() != archive::Format::kNone) {
+      TakeArchive(*listing, number, path, label, c);
+    } else if (ArchiveName(name)) {
+      errors_->push_back(label + ": " + (size == 0 ? "an empty file" : "no zip, tar or gzip: its bytes are of none") +
+                         ", though its name says it is an archive");
+    } else {
+      TakeOne(s, name, size, nullptr, c);
     }
   }
 
-  void OpenArchive(const std::string& file, Container* c) {
-    std::string why;
-    RasterEngine* engine = Engine(&why);
-    if (!engine) {
-      c->engineWhy = why;
-      c->needEngine.push_back(file);
-      return;
-    }
-    ArchiveReader& reader = engine->Archives();
-    std::vector<ArchiveMember> members;
-    if (!reader.List(file, ArchiveKindOf(file), &members, &why)) {
-      notes_->push_back(file + ": " + why);
-      return;
-    }
-    std::sort(members.begin(), members.end(),
-              [](const ArchiveMember& a, const ArchiveMember& b) { return a.name < b.name; });
-    for (const ArchiveMember& m : members) {
+  // The members of an archive, nested ones included, sorted by label; what could not be
+  // opened through or read named.
+  void TakeArchive(const archive::Reader& listing, std::size_t number, const std::string& path,
+                   const std::string& label, Container* in) {
+    for (const Status& problem : listing.problems()) errors_->push_back(problem.message());
+    const std::vector<archive::Member>& members = listing.members();
+    std::vector<std::size_t> order(members.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return members[a].label < members[b].label; });
+    Container archive(label);
+    for (std::size_t i : order) {
+      const archive::Member& m = members[i];
       ImportSource s;
-      s.label = file + "/" + m.name;
-      s.archive = &reader;
-      s.member = m;
-      s.location = m.location;
-      TakeMember(s, m.size, m.name, c);
+      s.label = m.label;
+      s.path = path;
+      s.archive = archives_;
+      s.member = ArchiveMember{number, i};
+      // A gzip of one file stands for that file: what is wrong with it is wrong with the file.
+      const bool itself = m.label == label;
+      TakeOne(s, m.name, m.size, &m, itself ? in : &archive);
+      if (itself) return;
+    }
+    if (in) in->found += archive.found;
+    Close(archive);
+  }
+
+  // A folder's files, at every depth, sorted by name; archives in it opened too.
+  void Walk(const std::string& path, const std::string& label, int depth, Container* c) {
+    std::vector<platform::DirEntry> entries;
+    // The separator given, so that a name ending in a double-byte character whose trail
+    // byte is a backslash's is not taken for one that ends in a separator.
+    if (!platform::CurrentEnv()->FindFiles((path + kPathSeparator).c_str(), "*", &entries)) {
+      notes_->push_back(label + ": cannot be read as a folder");
+      return;
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const platform::DirEntry& a, const platform::DirEntry& b) { return a.name < b.name; });
+    for (const platform::DirEntry& e : entries) {
+      if (!e.isDirectory) {
+        TakeFile(Join(path, e.name), Join(label, e.name), c);
+      } else if (depth < kMaxFolderDepth) {
+        Walk(Join(path, e.name), Join(label, e.name), depth + 1, c);
+      }
     }
   }
 
@@ -320,6 +293,7 @@ class Finder {
   EngineLoader load_;
   RasterEngine* engine_ = nullptr;
   std::string engineWhy_;
+  ArchiveReader* archives_;
   std::vector<ImportSource>* sources_;
   std::vector<std::string>* errors_;
   std::vector<std::string>* notes_;
@@ -327,13 +301,6 @@ class Finder {
 };
 
 }  // namespace
-
-ArchiveKind ArchiveKindOf(const std::string& name) {
-  if (EndsWith(name, ".zip")) return ArchiveKind::kZip;
-  if (EndsWith(name, ".tar") || EndsWith(name, ".tar.gz") || EndsWith(name, ".tgz")) return ArchiveKind::kTar;
-  if (EndsWith(name, ".gz")) return ArchiveKind::kGzip;
-  return ArchiveKind::kNone;
-}
 
 std::string ImportSource::Describe() const {
   char text[160];
@@ -348,9 +315,9 @@ std::string ImportSource::Describe() const {
   return out + ", vertical datum " + (raster.datum.empty() ? std::string("not given") : raster.datum);
 }
 
-void FindSources(const std::vector<std::string>& files, EngineLoader engine, std::vector<ImportSource>* sources,
-                 std::vector<std::string>* errors, std::vector<std::string>* notes) {
-  Finder finder(engine, sources, errors, notes);
+void FindSources(const std::vector<std::string>& files, EngineLoader engine, ArchiveReader* archives,
+                 std::vector<ImportSource>* sources, std::vector<std::string>* errors, std::vector<std::string>* notes) {
+  Finder finder(engine, archives, sources, errors, notes);
   for (const std::string& file : files) finder.Take(file);
 }
 

@@ -24,7 +24,7 @@ const Command kCommands[] = {
     {"decode", srtm::cli::Decode, "write an XEM file back as an .hgt tile (or its raw grid)"},
     {"verify", srtm::cli::Verify, "check XEM files against their tiles, sample by sample"},
     {"render", srtm::cli::Render, "draw a shaded-relief PNG of a tile's map or an XEM file"},
-    {"import", srtm::cli::Import, "make tiles from downloaded elevation data (Linux build)"},
+    {"import", srtm::cli::Import, "make tiles from downloaded elevation data"},
 };
 
 void PrintForms(FILE* out) {

@@ -1,9 +1,9 @@
 // What srtm import asks of its raster engine: the module that reads rasters (GeoTIFF
-// and every other format GDAL knows) and, for now, archives, with GDAL. The `srtm`
-// program does not link GDAL: the engine is a module of its own (srtm-gdal.so, in the
-// Debian package srtm-gdal), opened only when an import meets a raster or an archive,
-// so that every other command starts without loading GDAL's libraries, and tiles are
-// imported by the tool's own code with or without the engine.
+// and every other format GDAL knows), with GDAL. The `srtm` program does not link GDAL:
+// the engine is a module of its own (srtm-gdal.so, in the Debian package srtm-gdal),
+// opened only when an import meets a raster, so that every other command starts
+// without loading GDAL's libraries, and tiles, in archives or not, are imported by the
+// tool's own code with or without the engine (and in the Windows build, which has none).
 //
 // The module is built from the same sources as the program and is opened only when
 // it answers the same kRasterEngineInterface, so the types below cross between them
@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/import_archive.h"
+#include "archive/archive.h"
 
 namespace srtm::cli {
 
@@ -96,8 +96,9 @@ class RasterEngine {
   virtual ~RasterEngine() = default;
   // "GDAL 3.6.2".
   virtual std::string Version() const = 0;
-  // The engine's reader of zip, tar and gzip archives (GDAL's virtual file systems).
-  virtual ArchiveReader& Archives() = 0;
+  // Where the engine reads the member of the archive at `file` (a path of this system)
+  // that `steps` lead to (archive::Member::steps): GDAL's name for it.
+  virtual std::string MemberLocation(const std::string& file, const std::vector<archive::Member::Step>& steps) const = 0;
   // Measures the raster at `location` (a path of this system, or a member's location).
   // False with the reason ("has no coordinate system") when it is none import can use.
   virtual bool Measure(const std::string& location, RasterInfo* info, std::string* why) = 0;
@@ -109,14 +110,14 @@ class RasterEngine {
 // The engine module's one exported function: the engine, made once, or null when the
 // module was built for another interface.
 constexpr const char* kRasterEngineEntry = "SrtmRasterEngine";
-constexpr const char* kRasterEngineInterface = "srtm-raster-engine 1";
+constexpr const char* kRasterEngineInterface = "srtm-raster-engine 2";
 using RasterEngineEntry = RasterEngine* (*)(const char* interfaceVersion);
 
 // Opens the engine once per process: the module beside the program, else in
 // ../lib/srtm/ from it (where the package srtm-gdal installs it), else the one
 // SRTM_IMPORT_ENGINE names. Null, with what to install in *why, when it is not there or
-// cannot be loaded (its GDAL missing); in the Windows build always null. Call from one
-// thread.
+// cannot be loaded (its GDAL missing); in the Windows build always null, the reason
+// naming the Linux build. Call from one thread.
 RasterEngine* LoadRasterEngine(std::string* why);
 
 }  // namespace srtm::cli

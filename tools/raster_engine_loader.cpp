@@ -14,7 +14,8 @@ namespace srtm::cli {
 #if defined(_WIN32)
 
 RasterEngine* LoadRasterEngine(std::string* why) {
-  *why = "reading rasters and archives needs srtm's GDAL engine, which is in the Linux build of srtm only";
+  *why = "reading rasters (GeoTIFF and the like) needs srtm's GDAL engine, which only the Linux build of srtm has: "
+         "import the raster there, or give the SRTM tiles themselves";
   return nullptr;
 }
 
@@ -56,8 +57,8 @@ RasterEngine* Load(std::string* why) {
     if (!engine) *why = "srtm's GDAL engine " + path + " belongs to another version of srtm: " + kInstall + " of this one";
     return engine;
   }
-  *why = std::string("reading rasters (GeoTIFF and the like) and archives needs srtm's GDAL engine, which is not "
-                     "installed: ") + kInstall;
+  *why = std::string("reading rasters (GeoTIFF and the like) needs srtm's GDAL engine, which is not installed: ") +
+         kInstall;
   return nullptr;
 }
 

@@ -81,13 +81,7 @@ const CommandHelp kBlockHelp = {"block", "TILE.hgt BLOCK -o OUT.raw [OPTION]...\
                                 BlockDetails};
 
 // "; srtm import FILE -o FOLDER makes tiles of it", for a download.
-std::string ImportHint(const std::string& file) {
-#if defined(_WIN32)
-  return "; srtm import (in the Linux build) makes tiles of it";
-#else
-  return "; srtm import " + file + " -o FOLDER makes tiles of it";
-#endif
-}
+std::string ImportHint(const std::string& file) { return "; srtm import " + file + " -o FOLDER makes tiles of it"; }
 
 // One line about the tile in `check`: kind, samples, area.
 std::string DescribeTile(const TileCheck& check) {

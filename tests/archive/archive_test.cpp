@@ -123,6 +123,11 @@ TEST_F(ArchiveTest, EachDownloadLayoutGivesItsFilesByteForByte) {
   Reader r;
   ASSERT_TRUE(r.Open(dir_.File("g.gz"), g).ok());
   EXPECT_EQ(r.members()[0].name, Sys("表.hgt"));
+  // The way to a member, archive by archive, as another reader of archives names it.
+  ASSERT_TRUE(r.Open(dir_.File("deep.zip"), "deep.zip").ok());
+  std::string way;
+  for (const auto& step : r.members()[0].steps) way += archive::FormatName(step.format) + (" " + step.path + ";");
+  EXPECT_EQ(way, "a zip tiles.tar.gz;a gzip ;a tar N57/N57E011.hgt.gz;a gzip ;");
 
   // A plain tile is its own member; a tar.gz says what it is.
   ASSERT_TRUE(Open(&r, "N57E011.hgt", tile).ok());
@@ -149,7 +154,7 @@ TEST_F(ArchiveTest, ZipVariantsAndNamesInEitherEncoding) {
   badUtf8.utf8 = true;
   zip.Add(descriptor);
   zip.Add(zip64);
-  zip.Add({ToCp932("地図/N35E138.hgt"), b});  // what Japanese Windows writes: no flag
+  zip.Add({ToCp932("標高/N35E138.hgt"), b});  // what Japanese Windows writes: no flag
   zip.Add(flagged);
   zip.Add(badUtf8);
   zip.Add({"データ.hgt", b});  // what Linux writes: UTF-8, no flag
@@ -157,10 +162,12 @@ TEST_F(ArchiveTest, ZipVariantsAndNamesInEitherEncoding) {
   ASSERT_TRUE(Open(&r, "v.zip", zip.Finish(true)).ok());
   EXPECT_EQ(ReadAll(r), (std::map<std::string, Bytes>{{"v.zip/dd.hgt", a},
                                                       {"v.zip/z64.hgt", a},
-                                                      {Sys("v.zip/地図/N35E138.hgt"), b},
+                                                      {Sys("v.zip/標高/N35E138.hgt"), b},
                                                       {Sys("v.zip/日本/N35E139.hgt"), b},
                                                       {"v.zip/??bad.hgt", b},
                                                       {Sys("v.zip/データ.hgt"), b}}));
+  // Its name cut at the folder, not inside a character (高 ends in a lead byte of code page 932).
+  EXPECT_EQ(r.members()[2].name, "N35E138.hgt");
 
   // More than 65,535 members: the counts are ZIP64's.
   ZipWriter many;

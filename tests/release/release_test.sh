@@ -9,8 +9,9 @@
 # unpacked root and its man page renders.
 # The two .debs: srtm (no GDAL) and srtm-gdal (the raster engine of srtm import). Both
 # pass lintian (--pedantic too); srtm depends on no GDAL library and, installed alone
-# into a scratch root by dpkg, compresses and verifies and its import names the package
-# that reads rasters; with srtm-gdal installed beside it, the import reads a GeoTIFF.
+# into a scratch root by dpkg, compresses and verifies, imports a zipped tile, and its
+# import names the package that reads rasters; with srtm-gdal installed beside it, the
+# import reads a GeoTIFF.
 #   bash tests/release/release_test.sh
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -143,6 +144,10 @@ if "$srtm" compress "$work/deb-tiles/N57E011.hgt" -o "$work/deb-out" --quiet &&
 else
   fail "srtm compress or verify from the installed package"
 fi
+(cd "$work/deb-tiles" && cp N57E011.hgt N57E011.SRTMGL3.hgt && zip -qm N57E011.SRTMGL3.hgt.zip N57E011.SRTMGL3.hgt)
+check "without srtm-gdal, import of a zipped tile writes the tile (archives need no GDAL)" \
+  bash -c "'$srtm' import '$work/deb-tiles/N57E011.SRTMGL3.hgt.zip' -o '$work/deb-zip' --quiet >/dev/null &&
+           cmp '$work/deb-zip/N57E011.hgt' '$tile'"
 gdal_translate -q "$tile" "$work/deb-tiles/tile.tif"
 import_without() {
   local text code

@@ -38,15 +38,17 @@ expect 0 "$srtm" import "$cop" -o four --quiet
 for f in one/*; do same "four/${f#one/}" "the 1-degree files against one raster" "$f"; done
 holds "(t[0][-1] != V).all() and (t[0][:, -1] != V).all() and (t[1][0, :-1] != V).all()" four/N57E010.hgt four/N56E011.hgt
 
-# ---- The Copernicus DEM's layout, as a folder and as a tar: the heights taken ----
+# ---- The Copernicus DEM's layout, as a folder, a tar and a tar in a zip: the heights taken ----
 d=Copernicus_DSM_30_N57_00_E011_00
 mkdir -p "$d/DEM" "$d/AUXFILES" "$d/INFO"
 cp "$cop/${d}_DEM.tif" "$d/DEM/"
 for m in EDM FLM HEM WBM; do gdal_translate -q -ot Byte -a_nodata none -scale -32768 32767 1 1 "$cop/${d}_DEM.tif" "$d/AUXFILES/${d}_$m.tif"; done
 echo "<dem/>" > "$d/INFO/${d}_DEM.xml"
-tar -cf "$d.tar" "$d"
+tar -cf "$d.tar" "$d" && zip -q "$d.zip" "$d.tar" && gzip -c "$cop/${d}_DEM.tif" > dem.tif.gz && tar -czf dem.tgz dem.tif.gz
 expect 0 "$srtm" import "$cop/${d}_DEM.tif" -o dem-alone --quiet
-for src in "$d" "$d.tar"; do
+expect 0 "$srtm" import dem.tgz -o layout-tgz --quiet
+same layout-tgz/N57E011.hgt "a raster gzipped in a tar.gz" dem-alone/N57E011.hgt
+for src in "$d" "$d.tar" "$d.zip"; do
   expect 0 "$srtm" import "$src" -o "layout-$src" --quiet
   same "layout-$src/N57E011.hgt" "the Copernicus layout as $src" dem-alone/N57E011.hgt
   has "passed over 4 auxiliary rasters of the Copernicus DEM.*1 file that GDAL does not read as a raster" "$src"
@@ -173,7 +175,7 @@ export SRTM_IMPORT_ENGINE=$work/no-engine.so
 expect 0 "$srtm" import "$tile" -o no-engine --quiet
 same no-engine/N57E011.hgt "a tile without the engine"
 expect 3 "$srtm" import mosaic.tif -o no-engine --quiet
-has "mosaic.tif: reading rasters (GeoTIFF and the like) and archives needs srtm's GDAL engine, which is not installed: install the package srtm-gdal" \
+has "mosaic.tif: reading rasters (GeoTIFF and the like) needs srtm's GDAL engine, which is not installed: install the package srtm-gdal" \
   "a raster without the engine"
 
 finish "import shapes"
