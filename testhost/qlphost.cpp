@@ -19,6 +19,7 @@
 
 #include "picture/raw_samples.h"
 #include "platform/output_file.h"
+#include "platform/process.h"
 #include "testhost/host.h"
 #include "testhost/maps.h"
 #include "testhost/script.h"
@@ -181,8 +182,10 @@ int Block(srtm::host::Plugin& plugin, int argc, char** argv) {
   plugin.Close();
   plugin.Release();
   const std::vector<std::uint8_t> bytes = picture::EncodeRawSamples(block);
-  if (!platform::WriteOutputFile(platform::FromUserPath(output), bytes.data(), bytes.size())) {
-    std::fprintf(stderr, "qlphost block: cannot write %s\n", output);
+  std::string why;
+  if (!platform::WriteOutputFile(platform::FromUserPath(output), bytes.data(), bytes.size(), &why,
+                                 {platform::FromUserPath(tile)})) {
+    std::fprintf(stderr, "qlphost block: %s: %s\n", output, why.c_str());
     return kExitOutput;
   }
 
@@ -259,9 +262,7 @@ int RunScript(srtm::host::Plugin& plugin, int argc, char** argv) {
   return ok ? kExitOk : kExitFailed;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
   std::string pluginPath = DefaultPluginPath(argv[0]);
   int i = 1;
   for (; i < argc && argv[i][0] == '-'; ++i) {
@@ -286,4 +287,15 @@ int main(int argc, char** argv) {
   if (command == "block") return Block(plugin, argc - i - 1, argv + i + 1);
   if (command == "run") return RunScript(plugin, argc - i - 1, argv + i + 1);
   return Usage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  srtm::platform::StartProcess();
+  const int code = Main(argc, argv);
+  std::string why;
+  if (srtm::platform::FlushStandardOutput(&why)) return code;
+  std::fprintf(stderr, "qlphost: standard output: %s\n", why.c_str());
+  return code == kExitOk ? kExitOutput : code;
 }

@@ -473,6 +473,12 @@ TileReport MakeTile(const ImportTile& tile, const std::vector<ImportSource>& sou
   const int n = SamplesOf(tile.job.kind);
   const std::size_t count = static_cast<std::size_t>(n) * n;
   const std::string target = platform::ToNativePath(tile.job.path);
+  // A source that is a plain file may not be replaced by the tile made from it.
+  std::vector<std::string> inputs;
+  for (std::size_t k : tile.sources) {
+    if (sources[k].vsiPath.rfind("/vsi", 0) != 0) inputs.push_back(platform::FromUserPath(sources[k].vsiPath));
+  }
+  std::string unwritten;  // why the tile could not be written
   std::size_t step = 0;  // strips of sources resampled so far
   double steps = static_cast<double>(tile.sources.size());
   const std::function<bool(double)> keepGoing = [&](double done) { return progress((step + done) / steps); };
@@ -492,9 +498,9 @@ TileReport MakeTile(const ImportTile& tile, const std::vector<ImportSource>& sou
       std::int64_t voids = 0;
       for (std::size_t i = 0; i < bytes.size(); i += 2) voids += bytes[i] == 0x80 && bytes[i + 1] == 0;
       if (!keepGoing(1)) return fail("stopped");
-      if (!platform::WriteOutputFile(tile.job.path, bytes.data(), bytes.size())) {
+      if (!platform::WriteOutputFile(tile.job.path, bytes.data(), bytes.size(), &unwritten, inputs)) {
         report.notWritten = true;
-        return fail(target + ": cannot be written");
+        return fail(target + ": " + unwritten);
       }
       report.voids = voids;
       report.fromSource[0] = static_cast<std::int64_t>(count) - voids;
@@ -549,9 +555,9 @@ TileReport MakeTile(const ImportTile& tile, const std::vector<ImportSource>& sou
     return report;
   }
   if (!progress(1)) return fail("stopped");
-  if (!platform::WriteOutputFile(tile.job.path, bytes.data(), bytes.size())) {
+  if (!platform::WriteOutputFile(tile.job.path, bytes.data(), bytes.size(), &unwritten, inputs)) {
     report.notWritten = true;
-    return fail(target + ": cannot be written");
+    return fail(target + ": " + unwritten);
   }
   report.outcome = ImportOutcome::kWritten;
   return report;

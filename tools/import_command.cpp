@@ -49,28 +49,24 @@ int ImportUsage(FILE* out) {
                "  Prints each source, then each tile with the samples taken from each source\n"
                "  and the voids left. Exit code 0 when all went through; %d when a source\n"
                "  could not be used (the others still go through); %d when FOLDER or a tile\n"
-               "  cannot be written; %d when a tile failed; %d after Ctrl-C (no partial tile\n"
-               "  is left: each is written under a temporary name and renamed when complete).\n",
+               "  cannot be written; %d when a tile failed; 128 + the signal after Ctrl-C (%d) or\n"
+               "  a termination signal (no partial tile is left: each is written under a\n"
+               "  temporary name and renamed when complete).\n",
                kExitInput, kExitOutput, kExitFailed, kExitInterrupted);
   return out == stdout ? kExitOk : kExitUsage;
 }
 
 // Makes the output folder when missing; false with a message when it is not a folder
-// that takes new files.
-bool PrepareFolder(const std::string& folder, const std::string& firstTile) {
+// that takes new files. (Nothing is opened where the tiles go: one of them may be a
+// named pipe, which is to be opened once.)
+bool PrepareFolder(const std::string& folder) {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
-  if (!std::filesystem::is_directory(folder, error)) {
-    std::fprintf(stderr, "srtm import: the output folder %s cannot be made (%s)\n", folder.c_str(),
-                 error ? error.message().c_str() : "a file of that name is there");
+  std::string why;
+  if (!platform::FolderTakesFiles(platform::FromUserPath(folder), &why)) {
+    std::fprintf(stderr, "srtm import: the output folder %s: %s\n", folder.c_str(), why.c_str());
     return false;
   }
-  platform::OutputFile probe;  // opened and abandoned: nothing stays
-  if (!probe.Open(platform::FromUserPath(folder + "/" + firstTile))) {
-    std::fprintf(stderr, "srtm import: the output folder %s cannot be written\n", folder.c_str());
-    return false;
-  }
-  probe.Abandon();
   return true;
 }
 
@@ -161,7 +157,7 @@ int Import(int argc, char** argv) {
   for (std::size_t i = static_cast<std::size_t>(batch.part - 1); i < all.size(); i += static_cast<std::size_t>(batch.parts)) {
     tiles.push_back(all[i]);
   }
-  if (!PrepareFolder(folder, all[0].job.name)) return kExitOutput;
+  if (!PrepareFolder(folder)) return kExitOutput;
   const int jobs = std::max(1, std::min<int>(batch.jobs, static_cast<int>(tiles.size())));
   if (!batch.quiet) {
     std::fprintf(stderr, "import: %zu SRTM-%d tile%s", tiles.size(), kind, tiles.size() == 1 ? "" : "s");
@@ -241,7 +237,7 @@ int Import(int argc, char** argv) {
                  written, failed, skipped, stopped, seconds);
     if (stop.load()) std::fprintf(stderr, "import: stopped; no partial tile is left\n");
   }
-  if (stop.load()) return kExitInterrupted;
+  if (stop.load()) return InterruptedExitCode();
   if (notWritten) return kExitOutput;
   if (failed > 0) return kExitFailed;
   return errors.empty() ? kExitOk : kExitInput;

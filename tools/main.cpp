@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/process.h"
 #include "res/srtm_texts.h"
+#include "tools/cli_util.h"
 #include "tools/commands.h"
 
 namespace {
@@ -32,10 +34,7 @@ int Usage(FILE* out) {
   return out == stdout ? srtm::cli::kExitOk : srtm::cli::kExitUsage;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::setlocale(LC_CTYPE, "");  // the terminal's character set, for the Japanese texts
+int Run(int argc, char** argv) {
   if (argc < 2) return Usage(stderr);
   if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) return Usage(stdout);
   if (std::strcmp(argv[1], "--version") == 0) {
@@ -47,4 +46,12 @@ int main(int argc, char** argv) {
   }
   std::fprintf(stderr, "srtm: unknown command '%s'\n", argv[1]);
   return Usage(stderr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  srtm::platform::StartProcess();
+  std::setlocale(LC_CTYPE, "");  // the terminal's character set, for the Japanese texts
+  return srtm::cli::FinishMain("srtm", Run(argc, argv));
 }

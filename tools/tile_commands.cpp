@@ -61,7 +61,7 @@ int Classify(int argc, char** argv) {
   if (!named) {
     std::fprintf(stderr, "srtm classify: the name is not NsddEwddd.hgt\n");
   } else if (!platform::GetFileSize(path.c_str(), &size)) {
-    std::fprintf(stderr, "srtm classify: %s cannot be read\n", argv[0]);
+    std::fprintf(stderr, "srtm classify: %s: %s\n", argv[0], platform::LastErrorText().c_str());
   } else {
     std::fprintf(stderr, "srtm classify: %llu bytes is the size of no tile\n", static_cast<unsigned long long>(size));
   }
@@ -117,10 +117,8 @@ int Block(int argc, char** argv) {
   std::vector<std::int16_t> block(BLOCK_SAMPLES);
   tile.ReadBlock(blockNumber, block.data());
   const std::vector<std::uint8_t> bytes = picture::EncodeRawSamples(block);
-  if (!WriteOutput(output, bytes.data(), bytes.size())) {
-    std::fprintf(stderr, "srtm block: cannot write %s\n", output);
-    return kExitOutput;
-  }
+  const int written = WriteOutput("block", output, bytes.data(), bytes.size(), ServedMapInputs(tilePath, output));
+  if (written != kExitOk) return written;
 
   FILE* info = InfoStream(output);
   const BlockOrigin origin = DecodeBlockNumber(blockNumber);

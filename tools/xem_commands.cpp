@@ -159,19 +159,15 @@ int Decode(int argc, char** argv) {
   const std::string inputPath = platform::FromUserPath(input);
   const std::string outputPath = platform::FromUserPath(output);
 
-  if (outputPath == inputPath) {
-    std::fprintf(stderr, "srtm decode: the output would replace the input %s\n", input.c_str());
-    return kExitUsage;
-  }
-
   if (HasExtension(output, ".hgt")) {
     ExportedEdges edges;
     bool writeFailed = false;
     const Status status = ExportHgt(inputPath, outputPath, &edges, &writeFailed);
     if (!status.ok()) {
       std::fprintf(stderr, "srtm decode: %s: %s\n", writeFailed ? output.c_str() : input.c_str(),
-                   status.ToString().c_str());
-      return writeFailed ? kExitOutput : kExitInput;
+                   writeFailed ? status.message().c_str() : status.ToString().c_str());
+      if (!writeFailed) return kExitInput;
+      return status.code() == Status::kInvalidArgument ? kExitUsage : kExitOutput;
     }
     std::string name, written;
     SplitPath(FormatTilePath("", edges.lat, edges.lon), nullptr, &name);
@@ -190,10 +186,8 @@ int Decode(int argc, char** argv) {
   std::vector<std::int16_t> grid;
   if (!ReadGrid("decode", inputPath, &reader, &grid)) return kExitInput;
   const std::vector<std::uint8_t> bytes = picture::EncodeRawSamples(grid);
-  if (!WriteOutput(output, bytes.data(), bytes.size())) {
-    std::fprintf(stderr, "srtm decode: %s cannot be written\n", output.c_str());
-    return kExitOutput;
-  }
+  const int written = WriteOutput("decode", output, bytes.data(), bytes.size(), {inputPath});
+  if (written != kExitOk) return written;
   std::fprintf(InfoStream(output), "%d x %d samples written to %s\n", reader.header().gridWidth,
                reader.header().gridHeight, output.c_str());
   return kExitOk;

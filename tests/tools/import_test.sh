@@ -131,7 +131,7 @@ grep -q "cut.hgt.gz: cannot be read, damaged or cut short" <<<"$out" || fail "tr
 expect 3 "$srtm" import text.tif float.tif -o out-partly --quiet
 same out-partly/N57E011.hgt "the good source beside a bad one"
 expect 4 "$srtm" import float.tif -o text.tif --quiet
-grep -q "output folder text.tif cannot be made" <<<"$out" || fail "output over a file: $out"
+grep -q "output folder text.tif: Not a directory" <<<"$out" || fail "output over a file: $out"
 expect 4 "$srtm" import float.tif -o text.tif/sub --quiet
 [ "$(cat text.tif)" = "not a raster" ] || fail "the file in the way of the output folder was changed"
 expect 2 "$srtm" import float.tif --quiet
