@@ -140,6 +140,7 @@ StopRequests::~StopRequests() {
 #endif
   }
   g_stopRequests.fetch_sub(1);
+  g_stopSignal.store(0);
   delete saved_;
 }
 

@@ -35,7 +35,7 @@ class StopRequests {
   struct Saved;
   Saved* saved_;
 };
-// The signal that asked for a stop since the newest StopRequests was made; 0 for none.
+// The signal that asked for a stop while StopRequests live; 0 for none.
 int StopSignal();
 
 // Flushes standard output; false, with the system's reason, when anything written to it

@@ -13,6 +13,7 @@
 
 #include "hgt/paths.h"
 #include "platform/platform.h"
+#include "platform/process.h"
 #include "tools/cli_util.h"
 #include "xem/batch.h"
 #include "xem/converter.h"
@@ -42,7 +43,9 @@ class WorkerTarget : public ProgressTarget {
   void PumpHost() override {
     blocks_->fetch_add(1, std::memory_order_relaxed);
     ++pumps;
-    if (stop_->load(std::memory_order_relaxed)) cancelRequested = 1;
+    // A stop signal stops every thread after its block in progress, not only once the
+    // calling thread has seen it.
+    if (stop_->load(std::memory_order_relaxed) || platform::StopSignal() != 0) cancelRequested = 1;
   }
   std::int64_t pumps = 0;
 
