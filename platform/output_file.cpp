@@ -209,7 +209,9 @@ bool FolderTakesFiles(const std::string& folder, std::string* why) {
   }
   std::string temporary;
   if (!CreateTemporary(to.path + "\\srtm", nullptr, &temporary, why)) return false;
+  const int slot = RegisterTemporary(ToNativePath(temporary));  // a signal now must not leave it
   CurrentEnv()->Delete(temporary.c_str());
+  ReleaseTemporary(slot);
   return true;
 }
 

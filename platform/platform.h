@@ -98,7 +98,7 @@ struct Destination {
 };
 
 // Reasons a failure can be given (SimulateFailure, ErrorText).
-enum class Failure { kIoError, kDiskFull, kAccessDenied, kNotFound, kIsADirectory, kNotADirectory, kLinkLoop };
+enum class Failure { kIoError, kDiskFull, kAccessDenied, kNotFound, kIsADirectory, kNotADirectory };
 
 // The operating system as the plug-in sees it. Every member has a real implementation
 // in the platform's Env (DefaultEnv); test Envs override what they need and forward
@@ -151,7 +151,6 @@ inline bool FileExists(const char* path) { return CurrentEnv()->FileExists(path)
 inline std::unique_ptr<File> OpenShared(const char* path) { return CurrentEnv()->OpenShared(path); }
 inline std::unique_ptr<File> CreateOutputFile(const char* path) { return CurrentEnv()->Create(path); }
 inline bool RemoveFile(const char* path) { return CurrentEnv()->Delete(path); }
-inline bool ReplaceFile(const char* from, const char* to) { return CurrentEnv()->Rename(from, to); }
 inline bool FindFiles(const char* folder, const char* pattern, std::vector<DirEntry>* out) {
   return CurrentEnv()->FindFiles(folder, pattern, out);
 }

@@ -117,15 +117,6 @@ FileId IdOf(const struct stat& st) {
 [[maybe_unused]] const char* Chosen(int result, const char* buffer) { return result == 0 ? buffer : "unknown error"; }
 [[maybe_unused]] const char* Chosen(const char* result, const char*) { return result; }
 
-}  // namespace
-
-std::string LastErrorText() {
-  const int code = errno;
-  char buffer[256] = {};
-  return Chosen(strerror_r(code, buffer, sizeof buffer), buffer);
-}
-
-namespace {
 int ErrnoOf(Failure failure) {
   switch (failure) {
     case Failure::kDiskFull: return ENOSPC;
@@ -133,12 +124,18 @@ int ErrnoOf(Failure failure) {
     case Failure::kNotFound: return ENOENT;
     case Failure::kIsADirectory: return EISDIR;
     case Failure::kNotADirectory: return ENOTDIR;
-    case Failure::kLinkLoop: return ELOOP;
     case Failure::kIoError: break;
   }
   return EIO;
 }
+
 }  // namespace
+
+std::string LastErrorText() {
+  const int code = errno;
+  char buffer[256] = {};
+  return Chosen(strerror_r(code, buffer, sizeof buffer), buffer);
+}
 
 void SimulateFailure(Failure failure) { errno = ErrnoOf(failure); }
 

@@ -83,7 +83,6 @@ DWORD CodeOf(Failure failure) {
     case Failure::kNotFound: return ERROR_PATH_NOT_FOUND;
     case Failure::kIsADirectory: return ERROR_ACCESS_DENIED;  // what Windows answers for a folder
     case Failure::kNotADirectory: return ERROR_DIRECTORY;
-    case Failure::kLinkLoop: return ERROR_CANT_RESOLVE_FILENAME;
     case Failure::kIoError: break;
   }
   return ERROR_WRITE_FAULT;
@@ -156,19 +155,14 @@ bool Env::Locate(const char* path, Destination* out) {
   *out = Destination();
   out->path = path;
   const DWORD attributes = ::GetFileAttributesA(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    const DWORD error = ::GetLastError();
-    // Devices (NUL, CON) may have no attributes: their handle tells.
-    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) out->kind = PathKind::kOther;
-  }
+  // Devices (NUL, CON, pipes) may or may not have attributes: their handle tells.
   HANDLE h = OpenForQuery(path);
   if (h == INVALID_HANDLE_VALUE) {
-    // A link that leads nowhere, or round in a loop.
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      return ::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND;
-    }
-    out->kind = PathKind::kMissing;
-    return true;
+    const DWORD error = ::GetLastError();
+    // Nothing there, or a link that leads nowhere; a link that cannot be followed (a
+    // loop) is an error.
+    return !(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) ||
+           error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
   }
   BY_HANDLE_FILE_INFORMATION info;
   const bool identified = ::GetFileType(h) == FILE_TYPE_DISK && ::GetFileInformationByHandle(h, &info);

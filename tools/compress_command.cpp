@@ -64,7 +64,7 @@ int CompressUsage(FILE* out) {
                "  --jobs N     convert N tiles at a time (default: the number of cores)\n"
                "  --shard K/N  convert only part K of N of the tile list sorted by name (tiles\n"
                "               K, K+N, K+2N, ...), so that N machines share one archive\n"
-               "  --quiet      no progress on stderr\n"
+               "  --quiet      no progress on stderr (a tile not converted is still named)\n"
                "  Progress goes to stderr: a bar on a terminal, a line per tile otherwise.\n"
                "  Prints the batch's result code (-1: all converted; 0: none; n: n converted\n"
                "  before a failure or a stop) and the files written. Exit code 0 when all were\n"

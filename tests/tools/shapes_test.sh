@@ -7,7 +7,7 @@
 # and name, hidden temporary files included), and what else it names.
 #   shapes_test.sh SRTM QLPHOST SRTM-DEMO N57E011.hgt
 set -uo pipefail
-export srtm=$1 qlphost=$2 demo=$3
+export srtm=$(realpath "$1") qlphost=$(realpath "$2") demo=$(realpath "$3")
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 chmod 755 "$work"  # the rows run as another user reach it
@@ -21,18 +21,24 @@ sums=$(cd "$work/in" && md5sum -- *.hgt *.raw x/*)
 
 # Helpers the rows use: a copy of the tile in a folder; an XEM file that reads; a command
 # run as a user other than the superuser (whom permissions do not stop); a signal
-# delivered as the Nth write begins (strace); the served block.
+# delivered as the first output is about to be written, its temporary file made (gdb;
+# leaks are not looked for under a debugger); the served block.
 tile() { mkdir -p "$1" && cp "$T" "$1/${2:-N57E011.hgt}"; }
 valid() { "$srtm" info "$1" >/dev/null; }
 as_user() { if [ "$(id -u)" = 0 ]; then setpriv --reuid=65534 --regid=65534 --clear-groups "$@"; else "$@"; fi; }
-sig() { local s=$1 n=$2; shift 2; ASAN_OPTIONS=detect_leaks=0 strace -f -o /dev/null -e trace=write -e inject=write:signal="$s":when="$n" "$@"; }
+sig() {
+  local s=$1
+  shift
+  ASAN_OPTIONS=detect_leaks=0 gdb -q -nx -batch -ex 'set breakpoint pending on' \
+    -ex 'break srtm::platform::OutputFile::Write' -ex run -ex delete -ex "signal SIG$s" -ex 'quit $_exitcode' --args "$@"
+}
 block_is() { cmp -s "$1" "$work/in/block.raw"; }
 export -f tile valid as_user sig block_is
 
-# needs: what a row needs beyond bash (strace; root to give a file to another user).
-can_strace=yes
-strace -o /dev/null true 2>/dev/null || can_strace="strace cannot trace here"
-command -v strace >/dev/null || can_strace="strace is not installed (scripts/setup.sh installs it)"
+# needs: what a row needs beyond bash (gdb; root to give a file to another user).
+can_gdb=yes
+gdb -q -nx -batch -ex run --args true >/dev/null 2>&1 || can_gdb="gdb cannot run a program here"
+command -v gdb >/dev/null || can_gdb="gdb is not installed (scripts/setup.sh installs it)"
 can_root=yes
 [ "$(id -u)" = 0 ] || can_root="only the superuser may give a file to another user"
 
@@ -72,13 +78,13 @@ the old temporary name taken │ │ tile in; mkdir out; echo secret > away; ln 
 XEM file by a link │ │ tile in; mkdir out xem; ln -s ../xem/a.xem out/N57E011.xem │ $srtm compress in -o out --quiet │ 0 │ d:in f:in/N57E011.hgt d:out l:out/N57E011.xem d:xem f:xem/a.xem │ valid xem/a.xem
 XEM file into a pipe │ │ tile in; mkdir out; mkfifo out/N57E011.xem; { cat out/N57E011.xem > got.xem & } │ $srtm compress in -o out --quiet │ 0 │ d:in f:in/N57E011.hgt d:out p:out/N57E011.xem f:got.xem │ timeout 10 bash -c 'until cmp -s got.xem $X; do sleep 0.1; done'
 tile into a pipe, opened once │ │ mkdir o; mkfifo o/N57E011.hgt; { cat o/N57E011.hgt > got.hgt & } │ $srtm import $T -o o --quiet │ 0 │ d:o p:o/N57E011.hgt f:got.hgt │ timeout 10 bash -c 'until cmp -s got.hgt $T; do sleep 0.1; done'
-SIGTERM while block writes │ strace │ │ sig TERM 1 $srtm block $T $B -o b.raw │ 143 │ │
-SIGINT while block writes │ strace │ echo old > b.raw │ sig INT 1 $srtm block $T $B -o b.raw │ 130 │ f:b.raw │ [ "$(cat b.raw)" = old ]
-SIGHUP while render writes │ strace │ │ sig HUP 1 $srtm render $T -o r.png --scale 8 │ 129 │ │
-SIGPIPE while decode writes │ strace │ │ sig PIPE 1 $srtm decode $X -o d.hgt │ 141 │ │
-SIGINT while the demo copies │ strace │ │ sig INT 1 $demo $T --out o │ 130 │ d:o d:o/tiles d:o/xem │
-SIGTERM while compress writes │ strace │ tile in; mkdir out │ sig TERM 2 $srtm compress in -o out --quiet │ 143 │ d:in f:in/N57E011.hgt d:out │
-SIGHUP while import writes │ strace │ │ sig HUP 1 $srtm import $T -o o --quiet │ 129 │ d:o f:o/N57E011.hgt │ cmp $T o/N57E011.hgt
+SIGTERM while block writes │ gdb │ │ sig TERM $srtm block $T $B -o b.raw │ 143 │ │
+SIGINT while block writes │ gdb │ echo old > b.raw │ sig INT $srtm block $T $B -o b.raw │ 130 │ f:b.raw │ [ "$(cat b.raw)" = old ]
+SIGHUP while render writes │ gdb │ │ sig HUP $srtm render $T -o r.png --scale 8 │ 129 │ │
+SIGPIPE while decode writes │ gdb │ │ sig PIPE $srtm decode $X -o d.hgt │ 141 │ │
+SIGINT while the demo copies │ gdb │ │ sig INT $demo $T --out o │ 130 │ d:o d:o/tiles d:o/xem │
+SIGTERM while compress writes │ gdb │ tile in; mkdir out │ sig TERM $srtm compress in -o out --quiet │ 143 │ d:in f:in/N57E011.hgt d:out │
+SIGHUP while import writes │ gdb │ │ sig HUP $srtm import $T -o o --quiet │ 129 │ d:o f:o/N57E011.hgt │ cmp $T o/N57E011.hgt
 SIGPIPE on compress's progress │ │ for n in 57 58 59 60; do tile in N${n}E011.hgt; done; mkdir out │ $srtm compress in -o out --jobs 1 2>&1 | head -c 1 >/dev/null │ 141 │ any │ for f in out/*; do [ ! -e $f ] || valid $f || exit 1; done
 file-size limit for block │ │ │ ulimit -f 100; $srtm block $T $B -o b.raw │ 4 │ │ grep -q "b.raw: File too large" $OUT
 file-size limit for compress │ │ tile in; mkdir out │ ulimit -f 50; $srtm compress in -o out --quiet │ 4 │ d:in f:in/N57E011.hgt d:out │ grep -q "N57E011.hgt: NOT converted: .*N57E011.xem: File too large" $OUT
@@ -110,7 +116,7 @@ while IFS= read -r line; do
   done
   rows=$((rows + 1))
   why=
-  [ "$needs" = strace ] && [ "$can_strace" != yes ] && why=$can_strace
+  [ "$needs" = gdb ] && [ "$can_gdb" != yes ] && why=$can_gdb
   [ "$needs" = root ] && [ "$can_root" != yes ] && why=$can_root
   if [ -n "$why" ]; then
     echo "SKIP: $row: $why"
@@ -120,7 +126,7 @@ while IFS= read -r line; do
   case=$work/case$rows
   mkdir "$case" && chmod 755 "$case" && cd "$case" || exit 1
   bash -c "$setup" >/dev/null 2>&1 || { fail "its setup failed: $setup"; continue; }
-  timeout 60 bash -o pipefail -c "$command" >"$OUT" 2>&1 </dev/null
+  timeout 300 bash -o pipefail -c "$command" >"$OUT" 2>&1 </dev/null
   got=$?
   [ "$got" = "$want" ] || fail "exit $got, wanted $want"
   left=$(listing)
