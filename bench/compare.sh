@@ -34,22 +34,25 @@ echo "srtm.qlp $(git -C "$root" describe --always --dirty 2>/dev/null || echo '?
 echo
 bash "$here/compare_import_gdal.sh" "$build" "$runs"
 
-# The same figures in both worlds: the native build, and the Windows build users run,
-# under Wine where this machine runs it.
+# The same figures in both worlds: the native build, and the Windows build under Wine,
+# whichever Windows world runs here (scripts/wine-works.sh): the PE32 build users run
+# under 32-bit Wine, else the x86-64 build of the same sources under 64-bit Wine.
 echo
 echo "both worlds (world_timing, medians)"
 cmake --build "$build" --target world_timing >/dev/null
 native_figures=$("$build/bin/world_timing")
-win32=$root/build/win32
 windows_figures=""
-if reason=$(bash "$root/scripts/wine-works.sh" 2>&1); then
-  [ -f "$win32/CMakeCache.txt" ] || (cd "$root" && cmake --preset win32 >/dev/null)
-  cmake --build "$win32" -j"$(nproc)" --target world_timing >/dev/null
-  windows_figures=$("$root/scripts/with-wine.sh" wine "$win32/bin/world_timing.exe" | tr -d '\r')
+label="Windows"
+if world=$(bash "$root/scripts/wine-works.sh" 2>/dev/null); then
+  label="Windows: $(SRTM_WINE_WORLD=$world && source "$root/scripts/wine-env.sh" && echo "$SRTM_WINE_LABEL")"
+  [ -f "$root/build/$world/CMakeCache.txt" ] || (cd "$root" && cmake --preset "$world" >/dev/null)
+  cmake --build "$root/build/$world" -j"$(nproc)" --target world_timing >/dev/null
+  windows_figures=$(SRTM_WINE_WORLD=$world "$root/scripts/with-wine.sh" \
+                    "$root/cmake/wine-run.sh" "$root/build/$world/bin/world_timing.exe" | tr -d '\r')
 fi
-printf '  %-42s %12s %18s\n' "" "native" "Windows (Wine)"
+printf '  %-42s %12s %36s\n' "" "native" "$label"
 while IFS=$'\t' read -r what value unit; do
   other=$(awk -F'\t' -v w="$what" '$1 == w { print $2 " " $3 }' <<<"$windows_figures")
-  printf '  %-42s %12s %18s\n' "$what" "$value $unit" "${other:-not measured}"
+  printf '  %-42s %12s %36s\n' "$what" "$value $unit" "${other:-not measured}"
 done <<<"$native_figures"
-[ -n "$windows_figures" ] || echo "  (Windows world: $reason)"
+[ -n "$windows_figures" ] || echo "  (no Windows world runs here: $(bash "$root/scripts/wine-works.sh" 2>&1))"

@@ -5,8 +5,8 @@ if(SRTM_WERROR)
   list(APPEND SRTM_WARNINGS -Werror)
 endif()
 
-if(WIN32 AND NOT CMAKE_CXX_FLAGS MATCHES "-msse2")
-  # The toolchain's flags reach a build folder only when it is made.
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4 AND NOT CMAKE_CXX_FLAGS MATCHES "-msse2")
+  # The 32-bit toolchain's flags reach a build folder only when it is made.
   message(FATAL_ERROR "this build folder was made before SSE2 became the floor of the Windows world: "
                       "delete ${CMAKE_BINARY_DIR} and configure again")
 endif()

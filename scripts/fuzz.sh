@@ -19,7 +19,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # The longest input of each target: paths run past the 260-byte buffer, readers past
 # their headers.
-declare -A maxlen=([xem_decode]=4096 [xem_reader]=8192 [codec_round_trip]=20000 [paths]=1400 [map_source]=1024)
+declare -A maxlen=([xem_decode]=4096 [xem_reader]=8192 [codec_round_trip]=20000 [paths]=1400 [map_source]=1024 [archive]=16384)
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 # run TARGET BUILD OUT_DIR CORPUS_DIR LIMIT...: one libFuzzer run; prints its line.
@@ -79,7 +79,7 @@ trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$build/artifacts"
 passed=0
 failed=0
-for target in xem_decode xem_reader codec_round_trip paths map_source; do
+for target in xem_decode xem_reader codec_round_trip paths map_source archive; do
   if run "$target" "$build" "$build/artifacts" "$scratch/$target" -max_total_time="$seconds"; then
     passed=$((passed + 1))
   else

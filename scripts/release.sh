@@ -8,8 +8,8 @@
 # The version is the project's (the top CMakeLists.txt). The archives are reproducible:
 # every time stamp is SOURCE_DATE_EPOCH (the last commit's time unless set), entries
 # are sorted, owners and modes fixed, and the builds record no paths or link times, so
-# two runs give the same bytes. Where Wine runs, the dialogs' pictures of the guide are
-# taken afresh into docs/images/ first.
+# two runs give the same bytes. Where a Windows world runs under Wine, the dialogs'
+# pictures of the guide are taken afresh into docs/images/ first.
 #   bash scripts/release.sh [--fresh]
 # --fresh: build from scratch (the release build folders removed first).
 set -euo pipefail
@@ -43,16 +43,18 @@ guide_name=はじめにお読みください.txt
 echo "release: srtm.qlp $version, time stamps $(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S UTC')"
 
 # --- the dialogs' pictures for the guide -------------------------------------------------
-if why=$(bash scripts/wine-works.sh 2>&1); then
-  echo "== pictures of the dialogs (win32 world under Wine)"
-  cmake --preset win32 >/dev/null
-  cmake --build build/win32 -j"$jobs" --target qlphost srtm_plugin
-  scripts/with-wine.sh ctest --test-dir build/win32 -R '^wine_pictures' --output-on-failure
+# In whichever Windows world runs here: both draw the same dialogs with the same Wine,
+# pixel for pixel.
+if world=$(bash scripts/wine-works.sh 2>/dev/null); then
+  echo "== pictures of the dialogs ($world world under Wine)"
+  cmake --preset "$world" >/dev/null
+  cmake --build "build/$world" -j"$jobs" --target qlphost srtm_plugin
+  SRTM_WINE_WORLD=$world scripts/with-wine.sh ctest --test-dir "build/$world" -R '^wine_pictures' --output-on-failure
   mkdir -p docs/images
-  cp build/win32/screenshots/*.png docs/images/
-  echo "release: docs/images/ refreshed from build/win32/screenshots/"
+  cp "build/$world/screenshots/"*.png docs/images/
+  echo "release: docs/images/ refreshed from build/$world/screenshots/"
 else
-  echo "release: NOTE the pictures in docs/images/ could not be refreshed: $why"
+  echo "release: NOTE the pictures in docs/images/ could not be refreshed: $(bash scripts/wine-works.sh 2>&1)"
   echo "release: NOTE docs/images/ is kept as it is ($(find docs/images -name '*.png' 2>/dev/null | wc -l) pictures)"
 fi
 
@@ -114,22 +116,8 @@ install -m 755 build/release-native/bin/srtm "$deb/usr/bin/srtm"
 # As Debian's own packaging strips: the compiler's notes go too.
 strip --remove-section=.comment --remove-section=.note "$deb/usr/bin/srtm"
 
-# The man page from the tool's own help: the overview, then each command's --help.
-h2m=$stage/commands.h2m
-{
-  echo "[COMMANDS]"
-  build/release-native/bin/srtm --help | sed -n 's/^  \([a-z]\+\) .*/\1/p' | while read -r cmd; do
-    echo ".SS \"srtm $cmd\""
-    echo ".nf"
-    build/release-native/bin/srtm "$cmd" --help | sed -e 's/\\/\\e/g' -e 's/^[.'\'']/\\\&&/'
-    echo ".fi"
-  done
-  printf '[EXIT STATUS]\n0 done, 1 a file does not match (verify), 2 wrong arguments, 3 a missing or unreadable input, 4 an output that cannot be written, 5 work that failed, 130 stopped by Ctrl-C.\n'
-  printf '[COPYRIGHT]\nCopyright (C) 2026 srtm.qlp developers. MIT licence: /usr/share/doc/srtm/copyright.\n'
-} > "$h2m"
-LC_ALL=C.UTF-8 help2man --no-info --section=1 --source="srtm.qlp $version" \
-  --name="compress SRTM elevation tiles into XEM files and check, decode and draw them" \
-  --include="$h2m" build/release-native/bin/srtm > "$stage/srtm.1"
+# The man page, made by help2man from the tool's own help texts.
+bash scripts/man_page.sh build/release-native/bin/srtm "$version" > "$stage/srtm.1"
 gzip -9n < "$stage/srtm.1" > "$deb/usr/share/man/man1/srtm.1.gz"
 
 {

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Runs a command in the 32-bit Wine world: creates the prefix or brings it up to date
+# Runs a command in a Windows world under Wine (SRTM_WINE_WORLD: win32, the default, or
+# win64; see wine-env.sh): creates the world's prefix or brings it up to date
 # (scripts/wine-prefix.sh: code page 932, the dialog fonts replaced by IPA Gothic, no
 # window manager), starts Xvfb when there is no display, keeps one wineserver running
 # for the whole command (a warm Wine start is ~0.07 s instead of ~3 s), and stops what
 # it started.
 #   scripts/with-wine.sh ctest --test-dir build/win32
+#   SRTM_WINE_WORLD=win64 scripts/with-wine.sh ctest --test-dir build/win64
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/wine-env.sh"
@@ -31,5 +33,5 @@ source "$here/wine-prefix.sh"
 wineserver -p >/dev/null 2>&1
 # Start Wine's background services now, detached from our output: started by the first
 # test program instead, they would inherit its pipes and keep CTest waiting.
-wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+"$SRTM_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
 "$@"

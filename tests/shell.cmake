@@ -4,7 +4,21 @@ srtm_test(plugin_test
   LIBS PluginIf)
 add_dependencies(plugin_test srtm_plugin)
 
+# The shipped programs as Windows loads them, read from their headers without running
+# them (so checked also where the world's programs cannot run): the plug-in a GUI DLL
+# exporting exactly its five entry points, the tool a console program, neither needing
+# a DLL beyond Windows' own and the host's PluginIf.dll.
 if(WIN32)
-  srtm_command_test(NAME pe_imports_exports EXIT 0 OUTPUT "PE32 plug-in imports and exports are as required"
-    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/shell/check_pe.sh $<TARGET_FILE:srtm_plugin>)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(pe_format --pe32)
+  else()
+    set(pe_format --pe32+)
+  endif()
+  set(check_pe bash ${CMAKE_CURRENT_SOURCE_DIR}/support/check_pe.sh)
+  srtm_command_test(NAME pe_plugin EXIT 0 OUTPUT "PE checks passed: srtm.qlp"
+    COMMAND ${check_pe} $<TARGET_FILE:srtm_plugin> ${pe_format} --gui --dll
+            --exports "Create Load Close Release About" --imports PluginIf.dll)
+  srtm_command_test(NAME pe_tool EXIT 0 OUTPUT "PE checks passed: srtm.exe"
+    COMMAND ${check_pe} $<TARGET_FILE:srtm> ${pe_format} --console)
+  set_tests_properties(pe_plugin pe_tool PROPERTIES LABELS "command;pe")
 endif()

@@ -9,6 +9,16 @@ srtm_test(tools_test
           tools/render_test.cpp
   LIBS tools_test_support xem_test_support srtm_tool)
 
+# info, verify, decode and render, and every command's conventions, as a user runs them.
+srtm_command_test(NAME tools_cli_test EXIT 0 OUTPUT "all XEM command-line checks passed"
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tools/cli_test.sh $<TARGET_FILE:srtm>
+          ${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt ${CMAKE_CROSSCOMPILING_EMULATOR})
+
+# The examples of the README and the guides, as written, in fresh folders.
+srtm_command_test(NAME tools_doc_examples EXIT 0 OUTPUT "the examples of the documents ran as written"
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tools/doc_examples_test.sh $<TARGET_FILE:srtm>
+          ${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt ${CMAKE_CROSSCOMPILING_EMULATOR})
+
 set(tools_dir ${CMAKE_CURRENT_BINARY_DIR}/tools_cli)
 add_test(NAME tools_cli_setup COMMAND ${CMAKE_COMMAND} -E make_directory ${tools_dir}/out)
 srtm_command_test(NAME tools_cli_compress EXIT 0 OUTPUT "result -1"

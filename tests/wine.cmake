@@ -19,21 +19,34 @@ srtm_command_test(NAME wine_end_to_end EXIT 0 OUTPUT "line 52: expect sample bas
           --path TILE=${PROJECT_SOURCE_DIR}/tests/data/N57E011 --path OUT=${wine_work}/end_to_end)
 set_tests_properties(wine_end_to_end PROPERTIES FIXTURES_REQUIRED wine_end_to_end)
 
-# Pictures of every dialog, in the build's screenshots folder (checked, then kept).
-add_test(NAME wine_pictures_folders
-         COMMAND ${CMAKE_COMMAND} "-DFOLDERS=${wine_work}/pictures_out;${CMAKE_BINARY_DIR}/screenshots"
-                 -DTILE=${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt -DTILES=${wine_work}/pictures_tiles
-                 -P ${fresh_folders})
-set_tests_properties(wine_pictures_folders PROPERTIES FIXTURES_SETUP wine_pictures)
-# The native world draws no pixels: the run goes through, but is reported as skipped.
+# Pictures of every dialog, in the build's screenshots folder (checked, then kept). In
+# the Win32 world they are the guide's pictures, so they show the folders a user has:
+# the tiles in C:\地図\SRTM and the XEM files going to C:\地図\XEM, on drive C: of the
+# world's Wine prefix. The native world draws no pixels: its run goes through, but is
+# reported as skipped.
 if(WIN32)
+  math(EXPR bits "${CMAKE_SIZEOF_VOID_P} * 8")
+  set(pictures_world -DWINE_WORLD=win${bits})
+  set(pictures_tiles 地図/SRTM)
+  set(pictures_out 地図/XEM)
+  set(pictures_tile "C:\\地図\\SRTM\\N57E011.hgt")
+  set(pictures_path "OUT=C:\\地図\\XEM")
   set(pictures_skip)
 else()
+  set(pictures_world)
+  set(pictures_tiles ${wine_work}/pictures_tiles)
+  set(pictures_out ${wine_work}/pictures_out)
+  set(pictures_tile ${pictures_tiles}/N57E011.hgt)
+  set(pictures_path OUT=${pictures_out})
   set(pictures_skip SKIP "the native world draws no pixels: pictures and fonts are checked in the Win32 world")
 endif()
+add_test(NAME wine_pictures_folders
+         COMMAND ${CMAKE_COMMAND} "-DFOLDERS=${pictures_out};${CMAKE_BINARY_DIR}/screenshots" ${pictures_world}
+                 -DTILE=${PROJECT_SOURCE_DIR}/tests/data/N57E011.hgt -DTILES=${pictures_tiles} -P ${fresh_folders})
+set_tests_properties(wine_pictures_folders PROPERTIES FIXTURES_SETUP wine_pictures)
 srtm_command_test(NAME wine_pictures EXIT 0 OUTPUT "line 38: wait gone 30721" ${pictures_skip}
-  COMMAND qlphost run ${wine_scripts}/pictures.txt --open ${wine_work}/pictures_tiles/N57E011.hgt
-          --path OUT=${wine_work}/pictures_out --pictures ${CMAKE_BINARY_DIR}/screenshots)
+  COMMAND qlphost run ${wine_scripts}/pictures.txt --open ${pictures_tile}
+          --path ${pictures_path} --pictures ${CMAKE_BINARY_DIR}/screenshots)
 set_tests_properties(wine_pictures PROPERTIES FIXTURES_REQUIRED wine_pictures)
 
 # The legibility checks of the pictures, each shown the fault it must find.

@@ -25,29 +25,23 @@ int InterruptedExitCode() { return Interrupted() ? 128 + platform::StopSignal() 
 
 BatchOptions::BatchOptions() : jobs(DefaultJobs()) {}
 
-OptionParse ParseBatchOption(const char* command, int argc, char** argv, int* i, BatchOptions* options) {
-  const char* arg = argv[*i];
-  const bool hasValue = *i + 1 < argc;
-  if (std::strcmp(arg, "--jobs") == 0 && hasValue) {
-    std::int32_t jobs = 0;
-    if (!ParseInt32(argv[++*i], &jobs) || jobs < 1 || jobs > 256) {
-      std::fprintf(stderr, "srtm %s: --jobs wants a number from 1 to 256, not '%s'\n", command, argv[*i]);
-      return OptionParse::kBad;
+bool ParseBatchOption(Args& args, BatchOptions* options) {
+  std::string shard;
+  if (args.Integer("--jobs", &options->jobs, 1, 256)) return true;
+  if (args.Value("--shard", &shard)) {
+    if (!args.stopped() && !ParsePart(shard.c_str(), &options->part, &options->parts)) {
+      args.Fail("--shard wants K/N with 1 <= K <= N, not '" + shard + "'");
     }
-    options->jobs = jobs;
-  } else if (std::strcmp(arg, "--shard") == 0 && hasValue) {
-    if (!ParsePart(argv[++*i], &options->part, &options->parts)) {
-      std::fprintf(stderr, "srtm %s: --shard wants K/N with 1 <= K <= N, not '%s'\n", command, argv[*i]);
-      return OptionParse::kBad;
-    }
-  } else if (std::strcmp(arg, "--skip-existing") == 0) {
+    return true;
+  }
+  if (args.Flag("--skip-existing")) {
     options->skipExisting = true;
-  } else if (std::strcmp(arg, "--quiet") == 0) {
+  } else if (args.Flag("--quiet")) {
     options->quiet = true;
   } else {
-    return OptionParse::kNotMine;
+    return false;
   }
-  return OptionParse::kTaken;
+  return true;
 }
 
 std::string Clock(double seconds) {

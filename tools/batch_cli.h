@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/process.h"
+#include "tools/args.h"
 
 namespace srtm::cli {
 
@@ -26,10 +27,9 @@ struct BatchOptions {
   bool quiet = false;
   BatchOptions();
 };
-enum class OptionParse { kNotMine, kTaken, kBad };
-// Takes argv[*i] (and its value, advancing *i) when it is one of the batch options;
-// kBad after printing "srtm COMMAND: ..." for a wrong value.
-OptionParse ParseBatchOption(const char* command, int argc, char** argv, int* i, BatchOptions* options);
+// Takes the current argument of `args` when it is one of the batch options (a wrong
+// value is reported through `args`, which then stops).
+bool ParseBatchOption(Args& args, BatchOptions* options);
 
 // "1:02" or "1:02:03"; "--:--" for a negative (unknown) time.
 std::string Clock(double seconds);

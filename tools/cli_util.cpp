@@ -59,37 +59,95 @@ bool ParseSwitch(const char* text, std::int32_t* out) {
   return true;
 }
 
+namespace {
+
+#if defined(_WIN32)
+// `text` from code page `from` to code page `to`; unchanged when it cannot be converted.
+std::string Convert(const std::string& text, UINT from, UINT to) {
+  if (text.empty()) return text;
+  const int wide = MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (wide <= 0) return text;
+  std::wstring w(static_cast<std::size_t>(wide), L'\0');
+  MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), &w[0], wide);
+  const int bytes = WideCharToMultiByte(to, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(to, 0, w.data(), wide, &out[0], bytes, nullptr, nullptr);
+  return out;
+}
+#else
+// `text` from character set `from` to `to`; unchanged when it cannot be converted.
+std::string Convert(const std::string& text, const char* from, const char* to) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return text;
+  std::string out(text.size() * 3 + 4, '\0');
+  char* in = const_cast<char*>(text.data());
+  std::size_t inLeft = text.size();
+  char* outPtr = &out[0];
+  std::size_t outLeft = out.size();
+  const bool ok = iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+  iconv_close(cd);
+  if (!ok) return text;
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+// The length of the UTF-8 sequence at `s` (at most `left` bytes), 0 when there is none.
+std::size_t Utf8Length(const unsigned char* s, std::size_t left) {
+  const unsigned char c = s[0];
+  const std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+  if (n == 0 || n > left || (n == 2 && c < 0xC2)) return 0;
+  for (std::size_t i = 1; i < n; ++i) {
+    if ((s[i] & 0xC0) != 0x80) return 0;
+  }
+  return n;
+}
+#endif
+
+}  // namespace
+
 bool LooksLikeOption(const char* arg) {
-  return arg[0] == '-' && arg[1] != '\0' && !(arg[1] >= '0' && arg[1] <= '9');
+  if (arg[0] != '-' || arg[1] == '\0') return false;
+  const char c = arg[1] == '.' ? arg[2] : arg[1];
+  return !(c >= '0' && c <= '9');
 }
 
 std::string ToTerminal(const std::string& cp932) {
 #if defined(_WIN32)
   // A console set to UTF-8 gets UTF-8; any other console, and a pipe, the ANSI code page.
-  if (GetConsoleOutputCP() != CP_UTF8 || cp932.empty()) return cp932;
-  const int wide = MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(wide), L'\0');
-  MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), &w[0], wide);
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, &out[0], bytes, nullptr, nullptr);
-  return out;
+  return GetConsoleOutputCP() == CP_UTF8 ? Convert(cp932, 932, CP_UTF8) : cp932;
 #else
   // The terminal's character set is the locale's (main() takes it from the environment);
   // without one (the C locale says ASCII) UTF-8, what terminals use today.
   std::string target = nl_langinfo(CODESET);
   if (target == "ANSI_X3.4-1968" || target == "ASCII" || target.empty()) target = "UTF-8";
-  iconv_t cd = iconv_open(target.c_str(), "CP932");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return cp932;
-  std::string out(cp932.size() * 3 + 4, '\0');
-  char* in = const_cast<char*>(cp932.data());
-  std::size_t inLeft = cp932.size();
-  char* outPtr = &out[0];
-  std::size_t outLeft = out.size();
-  const bool ok = iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
-  iconv_close(cd);
-  if (!ok) return cp932;
-  out.resize(out.size() - outLeft);
+  return Convert(cp932, "CP932", target.c_str());
+#endif
+}
+
+std::string Cp932ToUtf8(const std::string& cp932) {
+#if defined(_WIN32)
+  return Convert(cp932, 932, CP_UTF8);
+#else
+  return Convert(cp932, "CP932", "UTF-8");
+#endif
+}
+
+std::string SystemTextToUtf8(const std::string& text) {
+#if defined(_WIN32)
+  return Convert(text, CP_ACP, CP_UTF8);
+#else
+  std::string out;
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t n = Utf8Length(s + i, text.size() - i);
+    if (n == 0) {
+      out += "\xEF\xBF\xBD";  // U+FFFD for a byte that is not UTF-8
+      ++i;
+    } else {
+      out.append(text, i, n);
+      i += n;
+    }
+  }
   return out;
 #endif
 }

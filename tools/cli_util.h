@@ -14,14 +14,26 @@ bool IsHelp(const char* arg);
 bool ParseInt32(const char* text, std::int32_t* out);
 // "on" (1) or "off" (0).
 bool ParseSwitch(const char* text, std::int32_t* out);
-// An option that is not a number: "-o", "--fill" (a lone "-" or "-5" is a value).
+// An option that is not a number: "-o", "--fill" (a lone "-", "-5" or "-.5" is a value).
 bool LooksLikeOption(const char* arg);
+
+// The separator of the system's paths, for texts that show one.
+#if defined(_WIN32)
+constexpr char kPathSeparator[] = "\\";
+#else
+constexpr char kPathSeparator[] = "/";
+#endif
 
 // Code-page-932 text as the terminal shows it: natively converted to the character set
 // of the locale (UTF-8 when the locale names none); in
 // the Windows world unchanged (its consoles and pipes use code page 932), unless the
 // console was set to UTF-8.
 std::string ToTerminal(const std::string& cp932);
+// Code-page-932 text as UTF-8.
+std::string Cp932ToUtf8(const std::string& cp932);
+// Text of the system (a path as typed, a message) as UTF-8: natively as it is, with
+// U+FFFD for each byte that is not UTF-8; in the Windows world from the ANSI code page.
+std::string SystemTextToUtf8(const std::string& text);
 
 // True when `stream` is a terminal (progress bars redraw in place only there).
 bool IsTerminal(FILE* stream);

@@ -51,58 +51,57 @@ class CompressDisplay {
   ProgressDisplay display_;
 };
 
-int CompressUsage(FILE* out) {
+void CompressDetails(FILE* out) {
   std::fprintf(out,
-               "usage: srtm compress (REFERENCE.hgt | FOLDER) -o OUTDIR [--fill on|off] [--skip-existing]\n"
-               "                     [--jobs N] [--shard K/N] [--quiet]\n"
-               "  Compresses tiles into OUTDIR\\<tile>.xem, each file byte for byte what the\n"
-               "  plug-in's compression wizard writes. REFERENCE.hgt: every tile of its kind\n"
-               "  (SRTM-1 or SRTM-3) in its folder, as the wizard does; FOLDER: every tile of\n"
-               "  either kind in it. Voids are filled first (--fill, default on). Existing XEM\n"
-               "  files are replaced, or with --skip-existing left as they are (and counted as\n"
-               "  not converted).\n"
-               "  --jobs N     convert N tiles at a time (default: the number of cores)\n"
-               "  --shard K/N  convert only part K of N of the tile list sorted by name (tiles\n"
-               "               K, K+N, K+2N, ...), so that N machines share one archive\n"
-               "  --quiet      no progress on stderr (a tile not converted is still named)\n"
-               "  Progress goes to stderr: a bar on a terminal, a line per tile otherwise.\n"
-               "  Prints the batch's result code (-1: all converted; 0: none; n: n converted\n"
-               "  before a failure or a stop) and the files written. Exit code 0 when all were\n"
-               "  converted, %d when some were not, %d when an XEM file or the output folder\n"
-               "  cannot be written, 128 + the signal after Ctrl-C (%d) or a termination signal\n"
-               "  (no partial file is left), %d for a missing or wrong input.\n",
-               kExitFailed, kExitOutput, kExitInterrupted, kExitInput);
-  return out == stdout ? kExitOk : kExitUsage;
+               "Compresses tiles into OUTDIR%s<tile>.xem, each file byte for byte what the\n"
+               "plug-in's compression wizard writes. REFERENCE.hgt: every tile of its kind\n"
+               "(SRTM-1 or SRTM-3) in its folder, as the wizard does; FOLDER: every tile of\n"
+               "either kind in it. Voids are filled first (--fill, default on). Existing XEM\n"
+               "files are replaced, or with --skip-existing left as they are (and counted as\n"
+               "not converted). Progress goes to standard error: a bar on a terminal, a line\n"
+               "per tile otherwise. Prints the batch's result code (-1: all converted; 0: none;\n"
+               "n: n converted before a failure or a stop) and the files written.\n"
+               "\n"
+               "Options:\n"
+               "  -o OUTDIR        the folder the XEM files go to\n"
+               "  --fill on|off    fill voids before compressing (default on)\n"
+               "  --skip-existing  leave XEM files already in OUTDIR as they are\n"
+               "  --jobs N         convert N tiles at a time (default: the number of cores)\n"
+               "  --shard K/N      convert only part K of N of the tile list sorted by name\n"
+               "                   (tiles K, K+N, K+2N, ...), so that N machines share one archive\n"
+               "  --quiet          no progress on standard error (a tile not converted is still\n"
+               "                   named, with the reason)\n"
+               "\n"
+               "Exit status: 0 when all were converted, %d when some were not, %d when an XEM\n"
+               "file or the output folder cannot be written, 128 + the signal after Ctrl-C (%d)\n"
+               "or a termination signal (no partial file is left), %d for a missing or wrong\n"
+               "input.\n",
+               kPathSeparator, kExitFailed, kExitOutput, kExitInterrupted, kExitInput);
 }
+const CommandHelp kCompressHelp = {
+    "compress", "REFERENCE.hgt -o OUTDIR [OPTION]...\nFOLDER -o OUTDIR [OPTION]...",
+    CompressDetails};
 
 }  // namespace
 
 int Compress(int argc, char** argv) {
-  std::string input, outputFolder;
+  std::string input, outputFolder, operand;
   std::int32_t fill = 1;
   BatchOptions batch;
-  for (int i = 0; i < argc; ++i) {
-    const char* arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (IsHelp(arg)) return CompressUsage(stdout);
-    const OptionParse taken = ParseBatchOption("compress", argc, argv, &i, &batch);
-    if (taken == OptionParse::kBad) return kExitUsage;
-    if (taken == OptionParse::kTaken) continue;
-    if (std::strcmp(arg, "-o") == 0 && hasValue) {
-      outputFolder = argv[++i];
-    } else if (std::strcmp(arg, "--fill") == 0 && hasValue) {
-      if (!ParseSwitch(argv[++i], &fill)) {
-        std::fprintf(stderr, "srtm compress: --fill wants on or off, not '%s'\n", argv[i]);
-        return kExitUsage;
-      }
-    } else if (!LooksLikeOption(arg) && input.empty()) {
-      input = arg;
+  Args args(kCompressHelp, argc, argv);
+  while (args.Next()) {
+    if (ParseBatchOption(args, &batch) || args.Value("-o|--output", &outputFolder) || args.Switch("--fill", &fill)) {
+      continue;
+    }
+    if (input.empty() && args.Operand(&operand)) {
+      input = operand;
     } else {
-      std::fprintf(stderr, "srtm compress: unexpected argument '%s'\n", arg);
-      return CompressUsage(stderr);
+      args.Unknown();
     }
   }
-  if (input.empty() || outputFolder.empty()) return CompressUsage(stderr);
+  if (args.stopped()) return args.exitCode();
+  if (input.empty()) return args.Fail("no REFERENCE.hgt or FOLDER given");
+  if (outputFolder.empty()) return args.Fail("no output folder given (-o OUTDIR)");
 
   const std::string inputPath = platform::FromUserPath(input);
   const std::string outputPath = platform::FromUserPath(outputFolder);

@@ -25,36 +25,42 @@
 namespace srtm::cli {
 namespace {
 
-int ImportUsage(FILE* out) {
+void ImportDetails(FILE* out) {
   std::fprintf(out,
-               "usage: srtm import SOURCE... -o FOLDER [--kind srtm1|srtm3]\n"
-               "                   [--resampling bilinear|cubic|nearest|average] [--skip-existing]\n"
-               "                   [--jobs N] [--shard K/N] [--quiet]\n"
-               "  Writes the tiles that cover the SOURCEs into FOLDER (made when missing) as\n"
-               "  SRTM tiles: NsddEwddd.hgt, 3601 (srtm1) or 1201 (srtm3) samples square,\n"
-               "  big-endian, -32768 where no source has data. Default kind: srtm1 when the\n"
-               "  finest source has 1.5 arc-seconds or less between samples, else srtm3.\n"
-               "  SOURCE: any raster GDAL reads with a coordinate system (GeoTIFF, ...), an SRTM\n"
-               "  tile under any name that starts with its corner (N57E011.SRTMGL1.hgt,\n"
-               "  n57e011.hgt), or a .zip, .tar, .tar.gz or .gz holding them. A tile of the kind\n"
-               "  asked for is copied byte for byte unless a later source fills its voids;\n"
-               "  otherwise GDAL resamples (--resampling, default bilinear; a source already\n"
-               "  on the tile grid is taken sample by sample). Where sources overlap, the first\n"
-               "  listed that has a value wins. Heights are rounded to the metre; vertical\n"
-               "  datums are reported, never converted.\n"
-               "  --skip-existing  leave tiles already in FOLDER as they are\n"
-               "  --jobs N         make N tiles at a time (default: the number of cores)\n"
-               "  --shard K/N      make only part K of N of the tile list sorted by name\n"
-               "  --quiet          no progress on stderr\n"
-               "  Prints each source, then each tile with the samples taken from each source\n"
-               "  and the voids left. Exit code 0 when all went through; %d when a source\n"
-               "  could not be used (the others still go through); %d when FOLDER or a tile\n"
-               "  cannot be written; %d when a tile failed; 128 + the signal after Ctrl-C (%d) or\n"
-               "  a termination signal (no partial tile is left: each is written under a\n"
-               "  temporary name and renamed when complete).\n",
+               "Writes the tiles that cover the SOURCEs into FOLDER (made when missing) as SRTM\n"
+               "tiles: NsddEwddd.hgt, 3601 (srtm1) or 1201 (srtm3) samples square, big-endian,\n"
+               "-32768 where no source has data. Default kind: srtm1 when the finest source has\n"
+               "1.5 arc-seconds or less between samples, else srtm3.\n"
+               "\n"
+               "SOURCE: any raster GDAL reads with a coordinate system (GeoTIFF, ...), an SRTM\n"
+               "tile under any name that starts with its corner (N57E011.SRTMGL1.hgt,\n"
+               "n57e011.hgt), or a .zip, .tar, .tar.gz or .gz holding them. A tile of the kind\n"
+               "asked for is copied byte for byte unless a later source fills its voids;\n"
+               "otherwise GDAL resamples (a source already on the tile grid is taken sample by\n"
+               "sample). Where sources overlap, the first listed that has a value wins. Heights\n"
+               "are rounded to the metre; vertical datums are reported, never converted.\n"
+               "\n"
+               "Prints each source, then each tile with the samples taken from each source and\n"
+               "the voids left.\n"
+               "\n"
+               "Options:\n"
+               "  -o FOLDER           the folder the tiles go to\n"
+               "  --kind srtm1|srtm3  the kind of tiles to make\n"
+               "  --resampling bilinear|cubic|nearest|average\n"
+               "                      how GDAL resamples (default bilinear)\n"
+               "  --skip-existing     leave tiles already in FOLDER as they are\n"
+               "  --jobs N            make N tiles at a time (default: the number of cores)\n"
+               "  --shard K/N         make only part K of N of the tile list sorted by name\n"
+               "  --quiet             no progress on standard error\n"
+               "\n"
+               "Exit status: 0 when all went through; %d when a source could not be used (the\n"
+               "others still go through); %d when FOLDER or a tile cannot be written; %d when a\n"
+               "tile failed; 128 + the signal after Ctrl-C (%d) or a termination signal (no\n"
+               "partial tile is left: each is written under a temporary name and renamed when\n"
+               "complete).\n",
                kExitInput, kExitOutput, kExitFailed, kExitInterrupted);
-  return out == stdout ? kExitOk : kExitUsage;
 }
+const CommandHelp kImportHelp = {"import", "SOURCE... -o FOLDER [OPTION]...", ImportDetails};
 
 // Makes the output folder when missing; false with a message when it is not a folder
 // that takes new files. (Nothing is opened where the tiles go: one of them may be a
@@ -108,36 +114,26 @@ int Import(int argc, char** argv) {
   std::int32_t kind = kNotTile;
   Resampling resampling = Resampling::kBilinear;
   BatchOptions batch;
-  for (int i = 0; i < argc; ++i) {
-    const char* arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (IsHelp(arg)) return ImportUsage(stdout);
-    const OptionParse taken = ParseBatchOption("import", argc, argv, &i, &batch);
-    if (taken == OptionParse::kBad) return kExitUsage;
-    if (taken == OptionParse::kTaken) continue;
-    if (std::strcmp(arg, "-o") == 0 && hasValue) {
-      folder = argv[++i];
-    } else if (std::strcmp(arg, "--kind") == 0 && hasValue) {
-      const std::string k = argv[++i];
-      if (k != "srtm1" && k != "srtm3") {
-        std::fprintf(stderr, "srtm import: --kind wants srtm1 or srtm3, not '%s'\n", k.c_str());
-        return kExitUsage;
+  Args args(kImportHelp, argc, argv);
+  std::string kindName, resamplingName;
+  while (args.Next()) {
+    if (ParseBatchOption(args, &batch) || args.Value("-o|--output", &folder)) continue;
+    if (args.Value("--kind", &kindName)) {
+      if (!args.stopped() && kindName != "srtm1" && kindName != "srtm3") {
+        args.Fail("--kind wants srtm1 or srtm3, not '" + kindName + "'");
       }
-      kind = k == "srtm1" ? kSrtm1 : kSrtm3;
-    } else if (std::strcmp(arg, "--resampling") == 0 && hasValue) {
-      if (!ParseResampling(argv[++i], &resampling)) {
-        std::fprintf(stderr, "srtm import: --resampling wants bilinear, cubic, nearest or average, not '%s'\n",
-                     argv[i]);
-        return kExitUsage;
+      kind = kindName == "srtm1" ? kSrtm1 : kSrtm3;
+    } else if (args.Value("--resampling", &resamplingName)) {
+      if (!args.stopped() && !ParseResampling(resamplingName.c_str(), &resampling)) {
+        args.Fail("--resampling wants bilinear, cubic, nearest or average, not '" + resamplingName + "'");
       }
-    } else if (!LooksLikeOption(arg)) {
-      files.push_back(arg);
     } else {
-      std::fprintf(stderr, "srtm import: unexpected argument '%s'\n", arg);
-      return ImportUsage(stderr);
+      args.MoreOperands(&files);
     }
   }
-  if (files.empty() || folder.empty()) return ImportUsage(stderr);
+  if (args.stopped()) return args.exitCode();
+  if (files.empty()) return args.Fail("no SOURCE given");
+  if (folder.empty()) return args.Fail("no output folder given (-o FOLDER)");
 
   InitGdal();
   std::vector<ImportSource> sources;

@@ -2,9 +2,10 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/process.h"
-#include "res/srtm_texts.h"
+#include "tools/args.h"
 #include "tools/cli_util.h"
 #include "tools/commands.h"
 
@@ -17,35 +18,79 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"classify", srtm::cli::Classify, "tell the kind and south-west corner of a tile"},
+    {"classify", srtm::cli::Classify, "tell whether files are SRTM tiles, of which kind and where"},
     {"block", srtm::cli::Block, "serve one 320 x 320 block of the whole-globe map of a tile"},
-    {"compress", srtm::cli::Compress, "compress the tiles of a folder into XEM files, in parallel"},
-    {"info", srtm::cli::Info, "print the header and index of an XEM file"},
+    {"compress", srtm::cli::Compress, "compress tiles into XEM files, in parallel"},
+    {"info", srtm::cli::Info, "check XEM files block by block and say what they hold"},
     {"decode", srtm::cli::Decode, "write an XEM file back as an .hgt tile (or its raw grid)"},
-    {"verify", srtm::cli::Verify, "check an XEM file against its source tile"},
+    {"verify", srtm::cli::Verify, "check XEM files against their tiles, sample by sample"},
     {"render", srtm::cli::Render, "draw a shaded-relief PNG of a tile's map or an XEM file"},
-    {"import", srtm::cli::Import, "make tiles from other elevation data (archives, GeoTIFF; Linux build)"},
+    {"import", srtm::cli::Import, "make tiles from downloaded elevation data (Linux build)"},
 };
 
-int Usage(FILE* out) {
-  std::fprintf(out, "usage: srtm COMMAND [ARGS...]   (srtm COMMAND --help for its arguments)\n"
-                    "       srtm --version\n\ncommands:\n");
-  for (const Command& c : kCommands) std::fprintf(out, "  %-9s %s\n", c.name, c.summary);
-  return out == stdout ? srtm::cli::kExitOk : srtm::cli::kExitUsage;
+void PrintForms(FILE* out) {
+  std::fprintf(out, "Usage: srtm COMMAND [OPTION]... [ARGUMENT]...\n"
+                    "  or:  srtm COMMAND --help\n"
+                    "  or:  srtm --version\n");
+}
+
+int Help() {
+  PrintForms(stdout);
+  std::printf("Prepares SRTM elevation tiles (.hgt) for the srtm.qlp plug-in of QUELMAR outside the\n"
+              "host, with the plug-in's own code: tells tiles apart, serves blocks of the whole-globe\n"
+              "map as the host receives them, compresses tiles into XEM files byte for byte as the\n"
+              "plug-in's wizard does, checks, decodes and draws them, and makes tiles from\n"
+              "downloaded elevation data.\n\nCommands:\n");
+  for (const Command& c : kCommands) std::printf("  %-9s %s\n", c.name, c.summary);
+  const char* sep = srtm::cli::kPathSeparator;
+  std::printf("\n"
+              "Every command takes --opt=VALUE as well as --opt VALUE, -- to end its options (for a\n"
+              "file whose name begins with -), and -h or --help (its help) and -V or --version\n"
+              "anywhere among its arguments. Paths are the system's (folder%sN57E011.hgt).\n"
+              "\n"
+              "Exit status:\n"
+              "  0    done\n"
+              "  1    a file does not match its tile (verify)\n"
+              "  2    wrong arguments (also an output that is one of the inputs)\n"
+              "  3    an input that is missing, unreadable, damaged or not what it must be\n"
+              "  4    an output that cannot be written (standard output too)\n"
+              "  5    work that failed (tiles that were not converted)\n"
+              "  128+N  stopped by signal N: 130 Ctrl-C, 129 SIGHUP, 141 SIGPIPE, 143 SIGTERM\n"
+              "\n"
+              "Examples:\n"
+              "  $ srtm classify N57E011.hgt\n"
+              "  $ srtm block N57E011.hgt --at 57.7,11.9 -o block.raw\n"
+              "  $ srtm compress tiles -o xem --jobs 4\n"
+              "  $ srtm info --json xem%sN57E011.xem\n"
+              "  $ srtm verify xem%sN57E011.xem tiles%sN57E011.hgt\n"
+              "  $ srtm render N57E011.hgt -o relief.png --te 11.5 57.5 12 58\n"
+              "\n"
+              "See also:\n"
+              "gdalinfo(1), gdal_translate(1), gdalwarp(1); the plug-in's user guide, in the\n"
+              "Windows release.\n",
+              sep, sep, sep, sep);
+  return srtm::cli::kExitOk;
+}
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "srtm: %s\n", message.c_str());
+  PrintForms(stderr);
+  std::fprintf(stderr, "Try 'srtm --help' for the commands.\n");
+  return srtm::cli::kExitUsage;
 }
 
 int Run(int argc, char** argv) {
-  if (argc < 2) return Usage(stderr);
-  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) return Usage(stdout);
-  if (std::strcmp(argv[1], "--version") == 0) {
-    std::printf("srtm %s\n", srtm::kTextPluginVersion);
+  if (argc < 2) return UsageError("no COMMAND given");
+  const char* first = argv[1];
+  if (std::strcmp(first, "--help") == 0 || std::strcmp(first, "-h") == 0) return Help();
+  if (std::strcmp(first, "--version") == 0 || std::strcmp(first, "-V") == 0) {
+    srtm::cli::PrintVersion();
     return srtm::cli::kExitOk;
   }
   for (const Command& c : kCommands) {
-    if (std::strcmp(argv[1], c.name) == 0) return c.run(argc - 2, argv + 2);
+    if (std::strcmp(first, c.name) == 0) return c.run(argc - 2, argv + 2);
   }
-  std::fprintf(stderr, "srtm: unknown command '%s'\n", argv[1]);
-  return Usage(stderr);
+  return UsageError(std::string(first[0] == '-' ? "unknown option '" : "unknown command '") + first + "'");
 }
 
 }  // namespace

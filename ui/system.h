@@ -95,8 +95,8 @@ class MessageTarget {
   ~MessageTarget() = default;
 };
 
-// The common open and save dialogs' record: the fields of OPENFILENAMEA in its 76-byte
-// form, under their Win32 meanings.
+// The common open and save dialogs' record: the fields of OPENFILENAMEA in its form up
+// to lpTemplateName (76 bytes in 32-bit Windows), under their Win32 meanings.
 struct OpenFileNameRecord {
   std::uint32_t structSize = 0;
   Handle owner = nullptr;
@@ -119,7 +119,12 @@ struct OpenFileNameRecord {
   void* hook = nullptr;
   const char* templateName = nullptr;
 };
-constexpr std::uint32_t kOpenFileNameSize = 76;  // OPENFILENAME_SIZE_VERSION_400A
+// OPENFILENAME_SIZE_VERSION_400A: 136 bytes with the 8-byte pointers of 64-bit Windows.
+#if defined(_WIN64)
+constexpr std::uint32_t kOpenFileNameSize = 136;
+#else
+constexpr std::uint32_t kOpenFileNameSize = 76;
+#endif
 constexpr std::uint32_t kOfnOverwritePrompt = 0x2;
 constexpr std::uint32_t kOfnHideReadOnly = 0x4;
 constexpr std::uint32_t kOfnExplorer = 0x80000;

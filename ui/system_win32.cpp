@@ -26,7 +26,7 @@ static_assert(kSwpNoZOrder == SWP_NOZORDER && kSwpNoMove == SWP_NOMOVE && kSwpNo
 static_assert(kSmCxScreen == SM_CXSCREEN && kSmCyScreen == SM_CYSCREEN && kSmCxMinTrack == SM_CXMINTRACK, "metrics");
 static_assert(kSwShowNormal == SW_SHOWNORMAL && kSwHide == SW_HIDE && kSwShow == SW_SHOW, "show");
 static_assert(kOfnExplorer == OFN_EXPLORER && kOfnHideReadOnly == OFN_HIDEREADONLY, "file dialog");
-static_assert(kOpenFileNameSize == offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR), "the 76-byte OPENFILENAMEA");
+static_assert(kOpenFileNameSize == offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR), "OPENFILENAMEA up to lpTemplateName");
 
 namespace {
 

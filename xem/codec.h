@@ -51,6 +51,11 @@ struct TileCodec {
   // the last sample's code are ignored (they are the padding).
   static Status DecodeBlock(const std::uint8_t* data, std::size_t size, int codec, int blockWidth, int blockHeight,
                             std::int16_t* output);
+  // DecodeBlock, and for codec 3 the bytes must be exactly what the encoder writes: the
+  // codes end in the last byte and its remaining bits are 1 (damage that still decodes,
+  // a flipped byte or a zeroed tail, mostly moves where the codes end).
+  static Status DecodeBlockExactly(const std::uint8_t* data, std::size_t size, int codec, int blockWidth,
+                                   int blockHeight, std::int16_t* output);
 };
 
 }  // namespace srtm

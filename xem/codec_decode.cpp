@@ -108,8 +108,9 @@ struct LookupTable {
 };
 const LookupTable kLookup;
 
+// `bitsUsed` receives the bits the codes took after the first sample.
 Status DecodeDifferential(const std::uint8_t* data, std::size_t size, int width, std::size_t total,
-                          std::int16_t* output) {
+                          std::int16_t* output, std::uint64_t* bitsUsed) {
   if (size < 2) return Status::Corrupt("block of " + std::to_string(size) + " bytes has no first sample");
   std::int32_t prev = static_cast<std::int16_t>(static_cast<std::uint16_t>(data[0] | data[1] << 8));
   SerpentineCursor cursor(output, width);
@@ -156,6 +157,7 @@ Status DecodeDifferential(const std::uint8_t* data, std::size_t size, int width,
     }
     if (in.Overrun()) return Status::Corrupt(At(done, "stream ends"));
   }
+  *bitsUsed = in.consumed;
   return Status::Ok();
 }
 
@@ -178,11 +180,35 @@ Status TileCodec::DecodeBlock(const std::uint8_t* data, std::size_t size, int co
         output[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(data[2 * i] | data[2 * i + 1] << 8));
       }
       return Status::Ok();
-    case kCodecDifferential:
-      return DecodeDifferential(data, size, blockWidth, total, output);
+    case kCodecDifferential: {
+      std::uint64_t bits = 0;
+      return DecodeDifferential(data, size, blockWidth, total, output, &bits);
+    }
     default:
       return Status::InvalidArgument("codec " + std::to_string(codecNumber & 0xFF) + " cannot be decoded");
   }
+}
+
+Status TileCodec::DecodeBlockExactly(const std::uint8_t* data, std::size_t size, int codecNumber, int blockWidth,
+                                     int blockHeight, std::int16_t* output) {
+  if ((codecNumber & 0xFF) != kCodecDifferential || blockWidth <= 0 || blockHeight <= 0) {
+    return DecodeBlock(data, size, codecNumber, blockWidth, blockHeight, output);
+  }
+  const std::size_t total = static_cast<std::size_t>(blockWidth) * static_cast<std::size_t>(blockHeight);
+  std::uint64_t bits = 0;
+  const Status s = DecodeDifferential(data, size, blockWidth, total, output, &bits);
+  if (!s.ok()) return s;
+  const std::size_t used = 2 + static_cast<std::size_t>((bits + 7) / 8);
+  if (used != size) {
+    return Status::Corrupt("the codes of all " + std::to_string(total) + " samples end after " +
+                           std::to_string(used) + " of the " + std::to_string(size) + " bytes stored");
+  }
+  const int padding = static_cast<int>((8 - bits % 8) % 8);
+  const unsigned mask = (1u << padding) - 1;
+  if ((data[size - 1] & mask) != mask) {
+    return Status::Corrupt("the last byte's " + std::to_string(padding) + " padding bits are not all 1");
+  }
+  return Status::Ok();
 }
 
 }  // namespace srtm

@@ -21,13 +21,17 @@ Status ReadExactly(platform::File& file, std::uint64_t offset, void* buffer, std
   return Status::Ok();
 }
 
+// Reads and decodes one block; `exactly`: from exactly its stored bytes (see
+// TileCodec::DecodeBlockExactly), and damage named with its place in the file.
 Status DecodeEntry(platform::File& file, const XemHeader& h, const XemIndexEntry& e, std::vector<std::uint8_t>& data,
-                   std::int16_t* out) {
-  const std::string name = BlockName(e.column, e.row);
+                   std::int16_t* out, bool exactly = false) {
+  std::string name = BlockName(e.column, e.row);
+  if (exactly) name += ", " + N(e.length) + " bytes at offset " + N(e.offset);
   data.resize(static_cast<std::size_t>(e.length));
   Status s = ReadExactly(file, static_cast<std::uint64_t>(e.offset), data.data(), data.size(), name);
   if (!s.ok()) return s;
-  s = TileCodec::DecodeBlock(data.data(), data.size(), h.codec, h.blockWidth, h.blockHeight, out);
+  s = exactly ? TileCodec::DecodeBlockExactly(data.data(), data.size(), h.codec, h.blockWidth, h.blockHeight, out)
+              : TileCodec::DecodeBlock(data.data(), data.size(), h.codec, h.blockWidth, h.blockHeight, out);
   if (!s.ok()) return Status(s.code() == Status::kCorrupt ? Status::Corrupt(name + ": " + s.message()) : s);
   return Status::Ok();
 }
@@ -173,6 +177,46 @@ Status XemReader::ReadGrid(std::vector<std::int16_t>* grid) const {
                     block.data() + static_cast<std::size_t>(j) * static_cast<std::size_t>(h.blockWidth),
                     static_cast<std::size_t>(w) * sizeof(std::int16_t));
       }
+    }
+  }
+  return Status::Ok();
+}
+
+Status XemReader::CheckEveryBlock(XemBlockCheck* check) const {
+  *check = XemBlockCheck();
+  const XemHeader& h = header_;
+  if (!open_) return Status::InvalidArgument("no file is open");
+  auto file = platform::OpenShared(path_.c_str());
+  if (!file) return Status::IoError(path_ + " cannot be opened");
+  std::vector<const XemIndexEntry*> order;
+  for (const XemIndexEntry& e : index_) order.push_back(&e);
+  std::stable_sort(order.begin(), order.end(),
+                   [](const XemIndexEntry* a, const XemIndexEntry* b) { return a->offset < b->offset; });
+  std::vector<std::int16_t> block(static_cast<std::size_t>(h.blockWidth) * static_cast<std::size_t>(h.blockHeight));
+  std::vector<std::uint8_t> data;
+  for (const XemIndexEntry* e : order) {
+    ++check->blocks;
+    const Status s = DecodeEntry(*file, h, *e, data, block.data(), true);
+    if (s.code() == Status::kIoError) return s;
+    if (!s.ok()) {
+      if (check->damaged++ == 0) check->firstDamage = s;
+      continue;
+    }
+    // Voids inside the grid (a block may reach past its edge).
+    const std::int64_t x0 = std::int64_t{e->column} * h.blockWidth, y0 = std::int64_t{e->row} * h.blockHeight;
+    const std::int64_t w = std::min<std::int64_t>(h.blockWidth, h.gridWidth - x0);
+    const std::int64_t ht = std::min<std::int64_t>(h.blockHeight, h.gridHeight - y0);
+    for (std::int64_t j = 0; j < ht; ++j) {
+      const std::int16_t* row = block.data() + j * h.blockWidth;
+      check->voids += std::count(row, row + std::max<std::int64_t>(w, 0), std::int16_t{-32768});
+    }
+  }
+  const std::int32_t columns = (h.gridWidth + h.blockWidth - 1) / h.blockWidth;
+  const std::int32_t rows = (h.gridHeight + h.blockHeight - 1) / h.blockHeight;
+  for (std::int32_t r = 0; r < rows; ++r) {
+    for (std::int32_t c = 0; c < columns; ++c) {
+      if (FindBlock(c, r)) continue;
+      if (check->damaged++ == 0) check->firstDamage = Status::Corrupt(BlockName(c, r) + " of the grid is not in the index");
     }
   }
   return Status::Ok();

@@ -17,6 +17,14 @@
 
 namespace srtm {
 
+// What decoding every block of a file found.
+struct XemBlockCheck {
+  std::int32_t blocks = 0;   // index entries decoded
+  std::int32_t damaged = 0;  // entries that do not decode exactly, and grid blocks missing from the index
+  std::int64_t voids = 0;    // void samples (-32768) inside the grid, in the blocks that decode
+  Status firstDamage;        // the first damage in file order: the block, its bytes and offset, what is wrong
+};
+
 class XemReader {
  public:
   // Limits that keep a damaged header from asking for absurd buffers.
@@ -39,6 +47,11 @@ class XemReader {
   // Decodes the stored grid: gridWidth x gridHeight samples, row 0 south. Every block
   // the grid touches must be in the index.
   Status ReadGrid(std::vector<std::int16_t>* grid) const;
+  // Decodes every block of the index in file order, each from exactly its stored bytes
+  // (TileCodec::DecodeBlockExactly), and looks up every block the grid needs: what a
+  // power cut or a flipped byte inside the block data did, Open cannot see. An error
+  // only when the file cannot be read; damage is reported in `check`.
+  Status CheckEveryBlock(XemBlockCheck* check) const;
 
  private:
   Status Check(const std::uint8_t* indexBytes);

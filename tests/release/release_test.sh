@@ -53,22 +53,12 @@ check "the zip holds exactly srtm.qlp, srtm.exe, the guide and LICENSE.txt" \
   test "$(sort <<<"$names" | tr '\n' ' ')" = "LICENSE.txt srtm.exe srtm.qlp はじめにお読みください.txt "
 
 qlp=$inst/srtm.qlp exe=$inst/srtm.exe
-# A release build: PE32 of the subsystem $2 (GUI: a DLL), stripped, no debug sections, importing only
-# Windows' own DLLs and those named in $3. (objdump's output is kept whole: a grep -q
-# ending a pipe early would fail it under pipefail.)
-release_pe() {
-  local d; d=$(LC_ALL=C i686-w64-mingw32-objdump -p -h "$1")
-  grep -q 'file format pei-i386' <<<"$d" || { echo "not PE32"; return 1; }
-  grep -q "Subsystem.*(Windows $2)" <<<"$d" || { echo "not the $2 subsystem"; return 1; }
-  [ "$2" = CUI ] || grep -qx $'\tDLL' <<<"$d" || { echo "not a DLL"; return 1; }
-  grep -q 'symbols stripped' <<<"$d" && ! grep -q '\.debug' <<<"$d" || { echo "not stripped"; return 1; }
-  ! awk '/DLL Name:/{print $3}' <<<"$d" | grep -viE "^(kernel32|user32|gdi32|comdlg32|comctl32|shell32|advapi32|msvcrt|ole32|api-ms-win-.*${3:-})\.dll$"
-}
 check "srtm.qlp is at most 1 MB ($(stat -c %s "$qlp") bytes)" test "$(stat -c %s "$qlp")" -le 1048576
-check "srtm.qlp exports the five entry points and imports PluginIf.dll and Windows only" \
-  bash tests/shell/check_pe.sh "$qlp"
-check "srtm.qlp is a stripped DLL of the GUI subsystem" release_pe "$qlp" GUI "|pluginif"
-check "srtm.exe is a stripped console program importing Windows' own DLLs only" release_pe "$exe" CUI
+check "srtm.qlp is a stripped PE32 DLL of the GUI subsystem exporting its five entry points, importing PluginIf.dll and Windows only" \
+  bash tests/support/check_pe.sh "$qlp" --pe32 --gui --dll --stripped \
+    --exports "Create Load Close Release About" --imports PluginIf.dll
+check "srtm.exe is a stripped PE32 console program importing Windows' own DLLs only" \
+  bash tests/support/check_pe.sh "$exe" --pe32 --console --stripped
 check "srtm.qlp's version record is $version" \
   test "$(strings -el "$qlp" | grep -A1 -x FileVersion | tail -n 1)" = "$version"
 
@@ -85,11 +75,24 @@ if iconv -f CP932 -t UTF-8 "$guide" > "$work/guide.utf8"; then
 else
   fail "the guide is not valid Shift-JIS"
 fi
+# The README and the guides: every relative link (the pictures in docs/images/ among them)
+# names a file of the checkout.
+links_resolve() {
+  local doc target bad=0
+  for doc in README.md docs/guide.md docs/guide.en.md; do
+    while read -r target; do
+      [ -e "$(dirname "$doc")/${target%%#*}" ] || { echo "$doc links to $target, which is missing"; bad=1; }
+    done < <(grep -o '](\([^)]*\))' "$doc" | sed 's/^](//; s/)$//' | grep -vE '^([a-z]+:|#)')
+  done
+  return $bad
+}
+check "every relative link of the README and the guides resolves" links_resolve
 crlf_license() { sed 's/$/\r/' LICENSE | cmp - "$inst/LICENSE.txt"; }
 check "LICENSE.txt is LICENSE with CR LF line ends" crlf_license
 
 # --- the zip under Wine ----------------------------------------------------------------
-if why=$(bash scripts/wine-works.sh 2>&1); then
+# The zip's programs are PE32: only the 32-bit world runs them.
+if why=$(bash scripts/wine-works.sh win32 2>&1); then
   # The stand-in host for Windows, from the ordinary win32 build.
   cmake --preset win32 >/dev/null && cmake --build build/win32 -j"$(nproc)" --target qlphost >/dev/null
   if scripts/with-wine.sh bash tests/release/wine_install.sh "$inst" "$work/wine" "$tile"; then
@@ -128,7 +131,13 @@ man_page() {
   for c in classify block compress info decode verify render; do
     grep -q "srtm $c" <<<"$text" || { echo "the man page lacks srtm $c"; return 1; }
   done
+  local sections
+  sections=$(grep -E '^[A-Z][A-Z ]+$' <<<"$text" | tr '\n' ,)
+  [ "$sections" = "NAME,SYNOPSIS,DESCRIPTION,COMMANDS,EXIT STATUS,EXAMPLES,COPYRIGHT,SEE ALSO," ] ||
+    { echo "the man page's sections: $sections"; return 1; }
+  grep -A1 '^DESCRIPTION' <<<"$text" | grep -qi 'usage:' && { echo "DESCRIPTION begins with a usage line"; return 1; }
+  return 0
 }
-check "man -l renders the man page with every command, without warnings" man_page
+check "man -l renders the man page with every command and a man page's sections, without warnings" man_page
 
 finish

@@ -115,5 +115,20 @@ TEST_F(LegibilityTest, ABlankPictureIsFound) {
   EXPECT_TRUE(Mentions(Problems(), "the picture is blank"));
 }
 
+// Window frames draw their close box with Marlett's glyph, asking for the font as here;
+// without Marlett in the prefix Wine draws the letter standing for it, "r", in another
+// font (the pictures of the guide showed that).
+TEST_F(LegibilityTest, TheCloseBoxIsDrawnInMarlett) {
+  HDC dc = GetDC(window_);
+  HFONT marlett = CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, SYMBOL_CHARSET, 0, 0, 0, 0, L"Marlett");
+  HGDIOBJ old = SelectObject(dc, marlett);
+  wchar_t face[LF_FACESIZE] = {};
+  GetTextFaceW(dc, LF_FACESIZE, face);
+  SelectObject(dc, old);
+  DeleteObject(marlett);
+  ReleaseDC(window_, dc);
+  EXPECT_STREQ(face, L"Marlett") << "the close box would show the letter r: Marlett is not in the prefix's Fonts folder";
+}
+
 }  // namespace
 }  // namespace srtm::host

@@ -362,6 +362,17 @@ TEST(CodecDecoder, RefusesEveryTruncationAndBadInput) {
   Bytes longer = stream;
   longer.insert(longer.end(), 8, 0x00);
   EXPECT_EQ(Decode(longer, 40, 40), block);
+  // ... but not by the exact reading srtm info checks files with: exactly the bytes the
+  // encoder writes, padded with 1-bits.
+  std::vector<std::int16_t> exact(block.size());
+  EXPECT_TRUE(TileCodec::DecodeBlockExactly(stream.data(), stream.size(), 3, 40, 40, exact.data()).ok());
+  EXPECT_EQ(exact, block);
+  EXPECT_EQ(TileCodec::DecodeBlockExactly(longer.data(), stream.size() + 1, 3, 40, 40, exact.data()).code(),
+            Status::kCorrupt);
+  for (const Bytes& bytes : {Stream(5, "00"), Stream(5, "000 11111")}) {  // the second: a 0 in the padding
+    const Status padding = TileCodec::DecodeBlockExactly(bytes.data(), bytes.size(), 3, 2, 1, exact.data());
+    EXPECT_EQ(padding.ok(), bytes == Stream(5, "00")) << padding.ToString();
+  }
 
   Status s;
   Decode(Stream(0, kZeroRunCode + Field(4, 16)), 2, 2, &s);  // a run past the block
