@@ -151,6 +151,11 @@ inline bool FileExists(const char* path) { return CurrentEnv()->FileExists(path)
 inline std::unique_ptr<File> OpenShared(const char* path) { return CurrentEnv()->OpenShared(path); }
 inline std::unique_ptr<File> CreateOutputFile(const char* path) { return CurrentEnv()->Create(path); }
 inline bool RemoveFile(const char* path) { return CurrentEnv()->Delete(path); }
+// What is at `path`, symbolic links followed (a loop of them: nothing).
+inline PathKind Inspect(const char* path) {
+  Destination at;
+  return CurrentEnv()->Locate(path, &at) ? at.kind : PathKind::kMissing;
+}
 inline bool FindFiles(const char* folder, const char* pattern, std::vector<DirEntry>* out) {
   return CurrentEnv()->FindFiles(folder, pattern, out);
 }
