@@ -110,7 +110,9 @@ std::string WritePng(const RgbImage& image, const std::string& path) {
   const std::vector<std::uint8_t> bytes = EncodePng(image);
   if (bytes.empty()) return "the picture is empty";
   std::string why;
-  if (!platform::WriteOutputFile(path, bytes.data(), bytes.size(), &why)) return platform::ToNativePath(path) + ": " + why;
+  if (!platform::WriteOutputFile(path, bytes.data(), bytes.size(), &why)) {
+    return platform::ToNativePath(path) + ": " + why;
+  }
   return "";
 }
 

@@ -126,7 +126,8 @@ int Compress(int argc, char** argv) {
   }
   // The longest path of an XEM file here must fit the paths this world takes.
   if (outputPath.size() + sizeof "\\N00E000.xem" > kPathBufferSize) {
-    std::fprintf(stderr, "srtm compress: %s: the paths of its files would be longer than the %zu bytes paths may have\n",
+    std::fprintf(stderr,
+                 "srtm compress: %s: the paths of its files would be longer than the %zu bytes paths may have\n",
                  outputFolder.c_str(), kPathBufferSize - 1);
     return kExitOutput;
   }

@@ -241,7 +241,8 @@ int Block(int argc, char** argv) {
   std::vector<std::int16_t> block(BLOCK_SAMPLES);
   tile.ReadBlock(blockNumber, block.data());
   const std::vector<std::uint8_t> bytes = picture::EncodeRawSamples(block);
-  const int written = WriteOutput("block", output, bytes.data(), bytes.size(), ServedMapInputs(platform::FromUserPath(positional[0]), output));
+  const int written = WriteOutput("block", output, bytes.data(), bytes.size(),
+                                  ServedMapInputs(platform::FromUserPath(positional[0]), output));
   if (written != kExitOk) return written;
 
   FILE* info = InfoStream(output);
