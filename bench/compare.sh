@@ -3,7 +3,9 @@
 # conversion time and size against gdal_translate (DEFLATE, PREDICTOR=2, TILED), window
 # reads against GDAL reading the same 320 x 320 windows from a .hgt and from a VRT of the
 # tiles, void filling against gdal_fillnodata (see compare.py), and srtm import against
-# gdalwarp making the same tile grid (compare_import_gdal.sh). Not part of the tests.
+# gdalwarp making the same tile grid (compare_import_gdal.sh); and what starting a
+# command of the tool costs (compare_startup.py; SRTM_BEFORE=PATH adds another build's
+# srtm beside it). Not part of the tests.
 #   bench/compare.sh [BUILD_DIR] [RUNS]     (default build/native, 5)
 # Installs Debian's gdal-bin and its Python binding when missing, and builds what it runs.
 set -euo pipefail
@@ -24,7 +26,7 @@ fi
 if [ ! -f "$build/CMakeCache.txt" ]; then
   (cd "$root" && cmake --preset native -B "$build" >/dev/null)
 fi
-cmake --build "$build" -j"$(nproc)" --target srtm hgt_bench xem_bench tools_bench >/dev/null
+cmake --build "$build" -j"$(nproc)" --target srtm srtm_gdal qlphost hgt_bench xem_bench tools_bench >/dev/null
 build=$(cd "$build" && pwd)
 
 echo "srtm.qlp $(git -C "$root" describe --always --dirty 2>/dev/null || echo '?') against" \
@@ -33,6 +35,9 @@ echo "srtm.qlp $(git -C "$root" describe --always --dirty 2>/dev/null || echo '?
 /usr/bin/python3 "$here/compare.py" "$build" "$runs"
 echo
 bash "$here/compare_import_gdal.sh" "$build" "$runs"
+echo
+echo "== start-up of a command (srtm links no GDAL; srtm import opens its engine when it needs it)"
+/usr/bin/python3 "$here/compare_startup.py" "$build" "$runs"
 
 # The same figures in both worlds: the native build, and the Windows build under Wine,
 # whichever Windows world runs here (scripts/wine-works.sh): the PE32 build users run

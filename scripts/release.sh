@@ -3,8 +3,11 @@
 #   srtm-qlp-VERSION-win32.zip  srtm.qlp and srtm.exe built for release (optimised,
 #                               stripped), the Japanese guide as Shift-JIS text with
 #                               CR LF line ends, LICENSE.txt
-#   srtm_VERSION_amd64.deb      the Linux command-line tool, its man page, copyright
-#   SHA256SUMS                  of both
+#   srtm_VERSION_amd64.deb      the Linux command-line tool, its man page, copyright;
+#                               it needs no GDAL, and suggests
+#   srtm-gdal_VERSION_amd64.deb the raster engine of `srtm import` (GDAL), which the
+#                               tool opens only when an import reads a raster or archive
+#   SHA256SUMS                  of all three
 # The version is the project's (the top CMakeLists.txt). The archives are reproducible:
 # every time stamp is SOURCE_DATE_EPOCH (the last commit's time unless set), entries
 # are sorted, owners and modes fixed, and the builds record no paths or link times, so
@@ -39,6 +42,7 @@ stage=$root/build/release-stage
 dist=$root/dist
 zip_name=srtm-qlp-$version-win32.zip
 deb_name=srtm_${version}_amd64.deb
+engine_deb_name=srtm-gdal_${version}_amd64.deb
 guide_name=はじめにお読みください.txt
 echo "release: srtm.qlp $version, time stamps $(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S UTC')"
 
@@ -71,7 +75,7 @@ CFLAGS=$prefix_map CXXFLAGS=$prefix_map LDFLAGS="-s -Wl,--no-insert-timestamp" \
   cmake -S . -B build/release-win32 --toolchain cmake/toolchain-i686-mingw.cmake "${release_options[@]}" >/dev/null
 cmake --build build/release-win32 -j"$jobs" --target srtm_plugin srtm
 
-echo "== release build, Linux (srtm)"
+echo "== release build, Linux (srtm, srtm-gdal.so)"
 # Debian's hardening flags; the platform layer linked in, so the tool needs no library
 # of its own and no run path.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
@@ -79,11 +83,11 @@ CFLAGS="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS) $prefi
 CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS) $prefix_map" \
 LDFLAGS="$(dpkg-buildflags --get LDFLAGS) -s" \
   cmake -S . -B build/release-native "${release_options[@]}" -DSRTM_STATIC_PLATFORM=ON -DCMAKE_SKIP_RPATH=ON >/dev/null
-cmake --build build/release-native -j"$jobs" --target srtm
+cmake --build build/release-native -j"$jobs" --target srtm srtm_gdal
 
 rm -rf "$stage"
 mkdir -p "$stage" "$dist"
-rm -f "$dist/$zip_name" "$dist/$deb_name" "$dist/SHA256SUMS"
+rm -f "$dist/$zip_name" "$dist/$deb_name" "$dist/$engine_deb_name" "$dist/SHA256SUMS"
 
 # Every file and folder of a tree gets the release's time stamp.
 stamp_tree() { find "$1" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +; }
@@ -107,21 +111,14 @@ stamp_tree "$win"
 (cd "$win" && find . -maxdepth 1 -type f -printf '%P\n' | LC_ALL=C sort |
    LC_ALL=C xargs -d '\n' zip -q -X -9 "$dist/$zip_name")
 
-# --- the .deb ----------------------------------------------------------------------------
-echo "== $deb_name"
-deb=$stage/deb
-doc=$deb/usr/share/doc/srtm
-mkdir -p "$deb/DEBIAN" "$deb/usr/bin" "$deb/usr/share/man/man1" "$doc"
-install -m 755 build/release-native/bin/srtm "$deb/usr/bin/srtm"
-# As Debian's own packaging strips: the compiler's notes go too.
-strip --remove-section=.comment --remove-section=.note "$deb/usr/bin/srtm"
-
-# The man page, made by help2man from the tool's own help texts.
-bash scripts/man_page.sh build/release-native/bin/srtm "$version" > "$stage/srtm.1"
-gzip -9n < "$stage/srtm.1" > "$deb/usr/share/man/man1/srtm.1.gz"
-
-{
-  cat <<EOF
+# --- the .debs ---------------------------------------------------------------------------
+maintainer="srtm.qlp developers <srtm-qlp@users.noreply.invalid>"
+# package_root NAME: a package's tree, with its copyright and changelog.
+package_root() {
+  local doc=$stage/$1/usr/share/doc/$1
+  mkdir -p "$stage/$1/DEBIAN" "$doc"
+  {
+    cat <<EOF
 Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
 Upstream-Name: srtm.qlp
 
@@ -129,33 +126,55 @@ Files: *
 Copyright: 2026 srtm.qlp developers
 License: Expat
 EOF
-  sed -n '/^Permission/,$p' LICENSE | sed -e 's/^$/./' -e 's/^/ /'
-} > "$doc/copyright"
-maintainer="srtm.qlp developers <srtm-qlp@users.noreply.invalid>"
-{
-  echo "srtm ($version) unstable; urgency=medium"
-  echo
-  echo "  * Release $version."
-  echo
-  echo " -- $maintainer  $(date -u -R -d "@$SOURCE_DATE_EPOCH")"
-} | gzip -9n > "$doc/changelog.gz"
-chmod 644 "$doc"/* "$deb/usr/share/man/man1/srtm.1.gz"
+    sed -n '/^Permission/,$p' LICENSE | sed -e 's/^$/./' -e 's/^/ /'
+  } > "$doc/copyright"
+  {
+    echo "srtm ($version) unstable; urgency=medium"
+    echo
+    echo "  * Release $version."
+    echo
+    echo " -- $maintainer  $(date -u -R -d "@$SOURCE_DATE_EPOCH")"
+  } | gzip -9n > "$doc/changelog.gz"
+  chmod 644 "$doc"/*
+}
+# shlib_depends NAME FILE...: the libraries the files need, as Debian's tools work them out.
+shlib_depends() {
+  local shlib=$stage/shlibdeps-$1 depends
+  mkdir -p "$shlib/debian"
+  printf 'Source: srtm\nMaintainer: %s\n\nPackage: %s\nArchitecture: amd64\n' "$maintainer" "$1" > "$shlib/debian/control"
+  depends=$(cd "$shlib" && dpkg-shlibdeps -O "${@:2}" 2>/dev/null | sed -n 's/^shlibs:Depends=//p')
+  [ -n "$depends" ] || { echo "release: dpkg-shlibdeps found no dependencies for $1" >&2; exit 1; }
+  echo "$depends"
+}
+# build_package NAME FILE.deb FIELDS: the control file (with the size and FIELDS), the
+# md5sums, modes and time stamps, then the package.
+build_package() {
+  local root=$stage/$1 size_kib
+  size_kib=$(find "$root" -path "$root/DEBIAN" -prune -o -type f -printf '%s\n' |
+             awk '{ k += int(($1 + 1023) / 1024) } END { print k + 0 }')
+  printf 'Package: %s\nVersion: %s\nArchitecture: amd64\nMaintainer: %s\nInstalled-Size: %s\n%s\n' \
+    "$1" "$version" "$maintainer" "$size_kib" "$3" > "$root/DEBIAN/control"
+  (cd "$root" && find usr -type f | LC_ALL=C sort | xargs md5sum) > "$root/DEBIAN/md5sums"
+  chmod 644 "$root/DEBIAN/control" "$root/DEBIAN/md5sums"
+  find "$root" -type d -exec chmod 755 {} +
+  stamp_tree "$root"
+  dpkg-deb --root-owner-group -Zxz --build "$root" "$dist/$2" >/dev/null
+}
 
-# The libraries the tool needs, as Debian's tools work them out.
-shlib=$stage/shlibdeps
-mkdir -p "$shlib/debian"
-printf 'Source: srtm\nMaintainer: %s\n\nPackage: srtm\nArchitecture: amd64\n' "$maintainer" > "$shlib/debian/control"
-depends=$(cd "$shlib" && dpkg-shlibdeps -O "$deb/usr/bin/srtm" 2>/dev/null | sed -n 's/^shlibs:Depends=//p')
-[ -n "$depends" ] || { echo "release: dpkg-shlibdeps found no dependencies" >&2; exit 1; }
-size_kib=$(find "$deb" -path "$deb/DEBIAN" -prune -o -type f -printf '%s\n' |
-           awk '{ k += int(($1 + 1023) / 1024) } END { print k + 0 }')
-cat > "$deb/DEBIAN/control" <<EOF
-Package: srtm
-Version: $version
-Architecture: amd64
-Maintainer: $maintainer
-Installed-Size: $size_kib
-Depends: $depends
+echo "== $deb_name"
+deb=$stage/srtm
+package_root srtm
+mkdir -p "$deb/usr/bin" "$deb/usr/share/man/man1"
+install -m 755 build/release-native/bin/srtm "$deb/usr/bin/srtm"
+# As Debian's own packaging strips: the compiler's notes go too.
+strip --remove-section=.comment --remove-section=.note "$deb/usr/bin/srtm"
+
+# The man page, made by help2man from the tool's own help texts.
+bash scripts/man_page.sh build/release-native/bin/srtm "$version" > "$stage/srtm.1"
+gzip -9n < "$stage/srtm.1" > "$deb/usr/share/man/man1/srtm.1.gz"
+chmod 644 "$deb/usr/share/man/man1/srtm.1.gz"
+build_package srtm "$deb_name" "Depends: $(shlib_depends srtm "$deb/usr/bin/srtm")
+Suggests: srtm-gdal
 Section: science
 Priority: optional
 Description: elevation tiles of the SRTM to XEM files: compress, check, decode, draw
@@ -164,14 +183,28 @@ Description: elevation tiles of the SRTM to XEM files: compress, check, decode, 
  SRTM-3), serves blocks of the whole-globe map with voids filled and a sea
  level applied, compresses tiles losslessly into XEM block files on several
  threads, checks XEM files against their tiles, decodes them back into .hgt
- tiles and draws shaded-relief pictures.
-EOF
-(cd "$deb" && find usr -type f | LC_ALL=C sort | xargs md5sum) > "$deb/DEBIAN/md5sums"
-chmod 644 "$deb/DEBIAN/control" "$deb/DEBIAN/md5sums"
-find "$deb" -type d -exec chmod 755 {} +
-stamp_tree "$deb"
-dpkg-deb --root-owner-group -Zxz --build "$deb" "$dist/$deb_name" >/dev/null
+ tiles and draws shaded-relief pictures. Its import makes tiles of the
+ shared grid from tiles under other names; GeoTIFF and other rasters, and
+ archives, it reads with the package srtm-gdal."
 
-(cd "$dist" && sha256sum "$zip_name" "$deb_name" > SHA256SUMS)
+# The raster engine: the module the tool opens from ../lib/srtm/, with GDAL.
+echo "== $engine_deb_name"
+engine=$stage/srtm-gdal
+package_root srtm-gdal
+mkdir -p "$engine/usr/lib/srtm"
+install -m 644 build/release-native/bin/srtm-gdal.so "$engine/usr/lib/srtm/srtm-gdal.so"
+strip --strip-unneeded --remove-section=.comment --remove-section=.note "$engine/usr/lib/srtm/srtm-gdal.so"
+build_package srtm-gdal "$engine_deb_name" "Depends: srtm (= $version), $(shlib_depends srtm-gdal "$engine/usr/lib/srtm/srtm-gdal.so")
+Enhances: srtm
+Section: science
+Priority: optional
+Description: GDAL engine of srtm import: GeoTIFF and other rasters, archives
+ The raster engine of the srtm tool's import: with it, srtm import reads
+ every raster GDAL reads with a coordinate system (the Copernicus DEM's
+ GeoTIFFs, national models in UTM, ...) and zip, tar and gzip archives,
+ and resamples them onto the SRTM tile grid. The tool opens it only when
+ an import needs it, so that its other commands never load GDAL."
+
+(cd "$dist" && sha256sum "$zip_name" "$deb_name" "$engine_deb_name" > SHA256SUMS)
 echo "release: written to dist/"
-(cd "$dist" && ls -l "$zip_name" "$deb_name" SHA256SUMS)
+(cd "$dist" && ls -l "$zip_name" "$deb_name" "$engine_deb_name" SHA256SUMS)

@@ -7,6 +7,10 @@
 # in the stand-in host and the tool compresses and verifies, both under Wine (skipped
 # with the reason where Wine cannot run); the .deb passes lintian, its tool runs from an
 # unpacked root and its man page renders.
+# The two .debs: srtm (no GDAL) and srtm-gdal (the raster engine of srtm import). Both
+# pass lintian (--pedantic too); srtm depends on no GDAL library and, installed alone
+# into a scratch root by dpkg, compresses and verifies and its import names the package
+# that reads rasters; with srtm-gdal installed beside it, the import reads a GeoTIFF.
 #   bash tests/release/release_test.sh
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -16,6 +20,7 @@ version=$(sed -n 's/^project(srtm_qlp VERSION \([0-9][0-9.]*\).*/\1/p' CMakeList
 dist=$root/dist
 zip=$dist/srtm-qlp-$version-win32.zip
 deb=$dist/srtm_${version}_amd64.deb
+engine_deb=$dist/srtm-gdal_${version}_amd64.deb
 tile=$root/tests/data/N57E011.hgt
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -28,12 +33,12 @@ finish() { echo "release: $passed passed, $failed failed, $skipped skipped"; [ "
 # --- made twice, the same bytes --------------------------------------------------------
 if ! bash scripts/release.sh; then fail "scripts/release.sh failed"; finish; fi
 mkdir "$work/first"
-cp "$zip" "$deb" "$dist/SHA256SUMS" "$work/first/"
+cp "$zip" "$deb" "$engine_deb" "$dist/SHA256SUMS" "$work/first/"
 if ! bash scripts/release.sh --fresh; then fail "scripts/release.sh --fresh failed"; finish; fi
-for f in "$zip" "$deb" "$dist/SHA256SUMS"; do
+for f in "$zip" "$deb" "$engine_deb" "$dist/SHA256SUMS"; do
   check "$(basename "$f") is the same after a build from scratch" cmp "$work/first/$(basename "$f")" "$f"
 done
-check "SHA256SUMS holds for both packages" bash -c "cd '$dist' && sha256sum --quiet -c SHA256SUMS"
+check "SHA256SUMS holds for the three packages" bash -c "cd '$dist' && sha256sum --quiet -c SHA256SUMS"
 
 # --- the zip, unpacked as a Japanese Windows does --------------------------------------
 # Names without the UTF-8 flag are code page 932; the folder's 表 is 0x95 0x5C there.
@@ -104,26 +109,51 @@ else
   skipped=$((skipped + 1)); echo "SKIP: the installed plug-in in the stand-in host and srtm.exe compress/verify under Wine: $why"
 fi
 
-# --- the .deb ----------------------------------------------------------------------------
-if lintian --fail-on error "$deb" > "$work/lintian.txt" 2>&1; then
-  pass "lintian finds no errors ($(grep -c '^W:' "$work/lintian.txt") warnings)"
-else
-  cat "$work/lintian.txt"; fail "lintian finds errors in $(basename "$deb")"
-fi
+# --- the .debs ---------------------------------------------------------------------------
+for d in "$deb" "$engine_deb"; do
+  if lintian --pedantic --fail-on error,warning,info,pedantic "$d" > "$work/lintian.txt" 2>&1; then
+    pass "lintian --pedantic finds nothing in $(basename "$d")"
+  else
+    cat "$work/lintian.txt"; fail "lintian --pedantic finds something in $(basename "$d")"
+  fi
+done
 depends=$(dpkg-deb -f "$deb" Depends)
-check "the .deb depends on libpng ($depends)" grep -q 'libpng16-16' <<<"$depends"
+check "srtm depends on libpng and on no GDAL library ($depends)" \
+  bash -c "grep -q libpng16-16 <<<'$depends' && ! grep -qi gdal <<<'$depends'"
+engine_depends=$(dpkg-deb -f "$engine_deb" Depends)
+check "srtm-gdal depends on srtm $version and GDAL ($engine_depends)" \
+  bash -c "grep -q 'srtm (= $version)' <<<'$engine_depends' && grep -q libgdal <<<'$engine_depends'"
+# Installed by dpkg into a root of its own (its database empty, so the libraries the
+# packages depend on, which this machine has, are not recorded there: --force-depends).
 droot=$work/deb-root
-dpkg-deb -x "$deb" "$droot"
+mkdir -p "$droot/var/lib/dpkg/info" "$droot/var/lib/dpkg/updates" && touch "$droot/var/lib/dpkg/status"
+install_deb() {
+  dpkg --root="$droot" --force-depends --force-not-root --log=/dev/null -i "$1" >"$work/dpkg.txt" 2>&1 ||
+    { cat "$work/dpkg.txt"; return 1; }
+}
+check "dpkg installs srtm alone into a scratch root" install_deb "$deb"
 srtm=$droot/usr/bin/srtm
-check "srtm --help and --version from the unpacked package" \
+check "the installed srtm links no GDAL library" bash -c "! ldd '$srtm' | grep -i gdal"
+check "srtm --help and --version from the installed package" \
   test "$("$srtm" --help | grep -c '^  compress ')/$("$srtm" --version)" = "1/srtm $version"
 mkdir -p "$work/deb-tiles" "$work/deb-out" && cp "$tile" "$work/deb-tiles/"
 if "$srtm" compress "$work/deb-tiles/N57E011.hgt" -o "$work/deb-out" --quiet &&
    "$srtm" verify "$work/deb-out/N57E011.xem" "$tile" >/dev/null; then
-  pass "srtm compress from the unpacked package writes N57E011.xem, and it verifies"
+  pass "srtm compress from the installed package writes N57E011.xem, and it verifies"
 else
-  fail "srtm compress or verify from the unpacked package"
+  fail "srtm compress or verify from the installed package"
 fi
+gdal_translate -q "$tile" "$work/deb-tiles/tile.tif"
+import_without() {
+  local text code
+  text=$("$srtm" import "$work/deb-tiles/tile.tif" -o "$work/deb-import" 2>&1); code=$?
+  [ "$code" = 3 ] && grep -q "install the package srtm-gdal" <<<"$text" || { echo "exit $code: $text"; return 1; }
+}
+check "without srtm-gdal, import of a GeoTIFF says to install srtm-gdal (exit 3)" import_without
+check "dpkg installs srtm-gdal beside it" install_deb "$engine_deb"
+check "with srtm-gdal, import of a GeoTIFF writes the tile" \
+  bash -c "'$srtm' import '$work/deb-tiles/tile.tif' -o '$work/deb-import' --quiet >/dev/null &&
+           cmp '$work/deb-import/N57E011.hgt' '$tile'"
 man_page() {
   local text c
   text=$(MANWIDTH=80 man --warnings -l "$droot/usr/share/man/man1/srtm.1.gz" 2>"$work/man.err" | col -b) || return 1
