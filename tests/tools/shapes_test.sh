@@ -55,6 +55,7 @@ qlphost in J │ │ tile $J │ $qlphost block $J/N57E011.hgt $B -o $J/q.raw �
 demo into J │ │ │ $demo $T --out $J │ 0 │ d:テスト f:テスト/1-served-sea-0m.png f:テスト/2-served-sea-25m.png f:テスト/3-xem-sea-25m.png d:テスト/tiles f:テスト/tiles/N57E011.hgt d:テスト/xem f:テスト/xem/N57E011.xem │ grep -q "demo finished$" $OUT
 backslash in a name │ │ mkdir back │ $srtm block $T $B -o 'back\slash.raw' │ 0 │ d:back f:back\slash.raw │ block_is 'back\slash.raw'
 /dev/stdout appended │ │ echo earlier > log │ $srtm block $T $B -o /dev/stdout >> log │ 0 │ f:log │ [ "$(head -1 log)" = earlier ] && [ $(stat -c %s log) = 204808 ] && grep -q "^size: 433200" $OUT
+qlphost to /dev/stdout appended │ │ echo earlier > log │ $qlphost block $T $B -o /dev/stdout >> log │ 0 │ f:log │ [ "$(head -1 log)" = earlier ] && [ $(stat -c %s log) = 204808 ] && grep -q "2012 -> 1" $OUT
 /dev/fd/1 into a pipe │ │ │ $srtm block $T $B -o /dev/fd/1 | cat > p.raw │ 0 │ f:p.raw │ block_is p.raw
 /proc/self/fd/1 redirected │ │ │ $srtm block $T $B -o /proc/self/fd/1 > r.raw │ 0 │ f:r.raw │ block_is r.raw && grep -q "^size: 433200" $OUT
 file standard output goes to │ │ │ $srtm block $T $B -o same.raw > same.raw │ 0 │ f:same.raw │ block_is same.raw && grep -q "^size: 433200" $OUT
