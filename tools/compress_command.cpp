@@ -167,7 +167,7 @@ int Compress(int argc, char** argv) {
 
   std::printf("result %d\n", result.BatchCode());
   for (const std::string& path : result.written) std::printf("%s\n", platform::ToNativePath(path).c_str());
-  std::fflush(stdout);
+  platform::FlushStandardOutput();
   if (!quiet) {
     const auto count = [&result](TileOutcome o) {
       return static_cast<std::size_t>(std::count(result.outcomes.begin(), result.outcomes.end(), o));
