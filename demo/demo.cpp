@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "hgt/paths.h"
@@ -57,7 +58,8 @@ int Usage(FILE* out) {
 // and draws them in the terminal, as a person watches the wizard.
 class WatchingUser : public host::Script {
  public:
-  explicit WatchingUser(const std::string& text) : Script(text), terminal_(cli::IsTerminal(stdout)) {}
+  WatchingUser(const std::string& text, std::vector<std::pair<std::string, std::string>> names)
+      : Script(text, std::move(names)), terminal_(cli::IsTerminal(stdout)) {}
 
   bool Look() override {
     Watch();
@@ -118,9 +120,11 @@ class WatchingUser : public host::Script {
   double runPageMs_ = 0;
 };
 
-// Runs a script as the user; false, with the errors printed, when a step failed.
-bool RunScript(const std::string& text, double* compressionMs = nullptr) {
-  WatchingUser user(text);
+// Runs a script as the user, $NAME in its texts standing for the paths of `names`; false,
+// with the errors printed, when a step failed.
+bool RunScript(const std::string& text, std::vector<std::pair<std::string, std::string>> names = {},
+               double* compressionMs = nullptr) {
+  WatchingUser user(text, std::move(names));
   const bool ok = user.Run();
   user.Done();
   if (compressionMs) *compressionMs = user.compressionMs();
@@ -151,35 +155,52 @@ bool WritePicture(const ReliefGrid& grid, const std::string& folder, const char*
   return true;
 }
 
-// Copies a file byte for byte; false when it cannot.
-bool CopyFile(const std::string& from, const std::string& to) {
+// Copies a file byte for byte by the output rule; false, with the reason, when it cannot.
+bool CopyFile(const std::string& from, const std::string& to, std::string* why) {
   std::uint64_t size = 0;
   auto in = platform::OpenShared(from.c_str());
-  if (!in || !platform::GetFileSize(from.c_str(), &size)) return false;
+  if (!in || !platform::GetFileSize(from.c_str(), &size)) {
+    *why = platform::ToNativePath(from) + ": " + platform::LastErrorText();
+    return false;
+  }
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
   std::size_t got = 0;
-  if (!in->Read(bytes.data(), bytes.size(), &got) || got != bytes.size()) return false;
-  return platform::WriteOutputFile(to, bytes.data(), bytes.size());
+  if (!in->Read(bytes.data(), bytes.size(), &got) || got != bytes.size()) {
+    *why = platform::ToNativePath(from) + ": cannot be read whole";
+    return false;
+  }
+  if (platform::WriteOutputFile(to, bytes.data(), bytes.size(), why, {from})) return true;
+  *why = platform::ToNativePath(to) + ": " + *why;
+  return false;
 }
 
-// Makes `folder` when it is missing and empties it of the one file the demo puts there
-// (`own`); false, with the reason, when it holds anything else: the demo removes
-// nothing it did not make.
-bool PrepareFolder(const std::string& folder, const std::string& own, std::string* why) {
-  std::error_code ignored;
-  std::filesystem::create_directories(platform::ToNativePath(folder), ignored);
+// True when `folder` may be the demo's: missing, or holding nothing but the one regular
+// file it writes there (`own`); else false, with the reason. The demo replaces only what
+// it made there and removes nothing, so it refuses such a folder before it touches
+// anything.
+bool IsOwnFolder(const std::string& folder, const std::string& own, std::string* why) {
+  platform::Destination at;
+  if (platform::CurrentEnv()->Locate(folder.c_str(), &at) && at.kind == platform::PathKind::kMissing) return true;
   std::vector<platform::DirEntry> entries;
   if (!platform::FindFiles(folder.c_str(), "*", &entries)) {
-    *why = platform::ToNativePath(folder) + " cannot be made";
+    *why = platform::ToNativePath(folder) + " is not a folder the demo can read";
     return false;
   }
   for (const platform::DirEntry& entry : entries) {
-    if (entry.name != own || entry.isDirectory) {
-      *why = platform::ToNativePath(folder) + " holds " + entry.name + ", which the demo did not make there";
-      return false;
+    const std::string path = folder + "\\" + entry.name;
+    platform::Destination to;
+    if (entry.name == own && platform::CurrentEnv()->Locate(path.c_str(), &to) &&
+        to.kind == platform::PathKind::kRegular && to.path == path && to.descriptor < 0) {
+      continue;
     }
+    *why = platform::ToNativePath(folder) + " holds " + entry.name;
+    if (platform::IsTemporaryName(entry.name)) {
+      *why += ", a temporary file left by a run that was killed (remove it)";
+    } else {
+      *why += entry.name == own ? ", which is not a file the demo made" : ", which the demo did not make there";
+    }
+    return false;
   }
-  if (!entries.empty()) platform::RemoveFile((folder + "\\" + own).c_str());
   return true;
 }
 
@@ -232,14 +253,26 @@ int Run(host::Plugin& plugin, int argc, char** argv) {
   }
   const int lat = static_cast<int>(latD), lon = static_cast<int>(lonD);
   const std::string xemName = tileName.substr(0, tileName.size() - 4) + ".xem";  // a tile's name ends in .hgt
+  const std::string tile = tiles + "\\" + tileName;
+  // The host takes the paths of the maps it opens in buffers of its own size.
+  if (xemFolder.size() + 1 + xemName.size() >= QLP_MAX_PATH || tile.size() >= QLP_MAX_PATH) {
+    std::fprintf(stderr, "demo: %s: the host takes paths of at most %d bytes, and the demo's files there would "
+                 "have longer ones; choose a shorter --out folder\n", outArg.c_str(), QLP_MAX_PATH - 1);
+    return cli::kExitOutput;
+  }
   std::string refused;
-  if (!PrepareFolder(tiles, tileName, &refused) || !PrepareFolder(xemFolder, xemName, &refused)) {
+  if (!IsOwnFolder(tiles, tileName, &refused) || !IsOwnFolder(xemFolder, xemName, &refused)) {
     std::fprintf(stderr, "demo: %s; choose another --out folder\n", refused.c_str());
     return cli::kExitOutput;
   }
-  const std::string tile = tiles + "\\" + tileName;
-  if (!CopyFile(source, tile)) {
-    std::fprintf(stderr, "demo: cannot copy %s into %s\n", tileArg.c_str(), platform::ToNativePath(tiles).c_str());
+  std::error_code made;
+  std::filesystem::create_directories(platform::ToNativePath(tiles), made);
+  std::filesystem::create_directories(platform::ToNativePath(xemFolder), made);
+  platform::FileId from, to;
+  const bool inPlace = platform::CurrentEnv()->Identify(source.c_str(), &from) &&
+                       platform::CurrentEnv()->Identify(tile.c_str(), &to) && from == to;
+  if (!inPlace && !CopyFile(source, tile, &refused)) {
+    std::fprintf(stderr, "demo: %s\n", refused.c_str());
     return cli::kExitOutput;
   }
   if (!regionGiven) region = picture::Region{lat - 0.5, lon - 0.5, lat + 1.5, lon + 1.5};
@@ -323,7 +356,7 @@ int Run(host::Plugin& plugin, int argc, char** argv) {
               platform::ToNativePath(xemFolder).c_str());
   const std::string wizard = "menu \"地形データ圧縮\"\n"
                              "wait dialog 30715\n"
-                             "type 30710 " + host::ScriptWord(xemFolder) + "\n"
+                             "type 30710 $XEM\n"  // a path, not a text of the script to convert
                              "click 30705\n"
                              "wait dialog 30716\n"
                              "click 30705\n"
@@ -334,7 +367,7 @@ int Run(host::Plugin& plugin, int argc, char** argv) {
                              "expect main enabled\n";
   double compressionMs = 0;
   t = Clock::now();
-  ok = RunScript(wizard, &compressionMs) && ok;
+  ok = RunScript(wizard, {{"XEM", xemFolder}}, &compressionMs) && ok;
   const double wizardMs = MsSince(t);
 
   // ---- 4. The XEM file registered and decoded by the host ----

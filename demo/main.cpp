@@ -9,10 +9,13 @@
 #include <string>
 
 #include "demo/demo.h"
+#include "platform/process.h"
 #include "testhost/host.h"
+#include "tools/cli_util.h"
 #include "tools/commands.h"
 
 int main(int argc, char** argv) {
+  srtm::platform::StartProcess();
   std::setlocale(LC_CTYPE, "");  // the terminal's character set, for the Japanese texts
   std::string self = argv[0];
   const std::size_t slash = self.find_last_of("/\\");
@@ -27,5 +30,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "srtm-demo: cannot load %s: %s\n", pluginPath.c_str(), plugin.error().c_str());
     return srtm::cli::kExitInput;
   }
-  return srtm::demo::Run(plugin, argc - first, argv + first);
+  return srtm::cli::FinishMain("srtm-demo", srtm::demo::Run(plugin, argc - first, argv + first));
 }

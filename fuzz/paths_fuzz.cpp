@@ -1,7 +1,8 @@
-// The path helpers and ClassifyHgtFile on arbitrary Shift-JIS byte strings, shorter and
-// longer than the 260-byte path buffer. Each result is checked against a plain walk of
-// the same bytes, and the fixed-size buffers live on the heap at their exact size, so
-// a byte written or read past them stops the run under ASan.
+// The path helpers and ClassifyHgtFile on arbitrary byte strings, read in code page 932
+// or as UTF-8, shorter and longer than the path buffer. Each result is checked against a
+// plain walk of the same bytes, and the fixed-size buffers live on the heap at their
+// exact size, so a byte written or read past them stops the run under ASan. Natively,
+// every path goes to the system's form and back unchanged.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 namespace {
 
 using srtm::kPathBufferSize;
+using srtm::platform::PathCodePage;
 
 void Check(bool condition) {
   if (!condition) std::abort();
@@ -21,10 +23,10 @@ void Check(bool condition) {
 
 // Position of the last single-byte backslash (lead bytes take their trail byte with
 // them), or npos.
-std::size_t LastSeparator(const std::string& s) {
+std::size_t LastSeparator(const std::string& s, PathCodePage cp) {
   std::size_t found = std::string::npos;
   for (std::size_t i = 0; i < s.size(); ++i) {
-    if (srtm::platform::IsLeadByte(static_cast<unsigned char>(s[i]))) {
+    if (cp == PathCodePage::kShiftJis && srtm::platform::IsLeadByte(static_cast<unsigned char>(s[i]))) {
       ++i;
     } else if (s[i] == '\\') {
       found = i;
@@ -33,29 +35,29 @@ std::size_t LastSeparator(const std::string& s) {
   return found;
 }
 
-std::size_t ExpectedNameStart(const std::string& s) {
-  const std::size_t separator = LastSeparator(s);
+std::size_t ExpectedNameStart(const std::string& s, PathCodePage cp = srtm::platform::kPathCodePage) {
+  const std::size_t separator = LastSeparator(s, cp);
   if (separator != std::string::npos) return separator + 1;
   const std::size_t colon = s.rfind(':');
   return colon == std::string::npos ? 0 : colon + 1;
 }
 
-void CheckScans(const std::string& path) {
+void CheckScans(const std::string& path, PathCodePage cp) {
   const char* p = path.c_str();
-  Check(srtm::FindFileName(p) == p + ExpectedNameStart(path));
-  const std::size_t separator = LastSeparator(path);
-  Check(srtm::EndsWithBackslash(p) == (separator != std::string::npos && separator + 1 == path.size()));
+  Check(srtm::FindFileName(p, cp) == p + ExpectedNameStart(path, cp));
+  const std::size_t separator = LastSeparator(path, cp);
+  Check(srtm::EndsWithBackslash(p, cp) == (separator != std::string::npos && separator + 1 == path.size()));
 
   std::string folder, name;
-  const bool split = srtm::SplitPath(path, &folder, &name);
+  const bool split = srtm::SplitPath(path, &folder, &name, cp);
   Check(split == (path.size() < kPathBufferSize));
   if (split) {
     Check(folder + name == path);
-    Check(name == path.substr(ExpectedNameStart(path)));
+    Check(name == path.substr(ExpectedNameStart(path, cp)));
   }
 }
 
-void CheckAppend(const std::string& base, const std::string& addition, bool terminated) {
+void CheckAppend(const std::string& base, const std::string& addition, bool terminated, PathCodePage cp) {
   auto buffer = std::make_unique<char[]>(kPathBufferSize);
   if (terminated) {
     std::memset(buffer.get(), 0x41, kPathBufferSize);
@@ -65,13 +67,13 @@ void CheckAppend(const std::string& base, const std::string& addition, bool term
     std::memset(buffer.get(), 'x', kPathBufferSize);
   }
   const std::string before(buffer.get(), kPathBufferSize);
-  const bool appended = srtm::AppendPath(buffer.get(), addition.c_str());
+  const bool appended = srtm::AppendPath(buffer.get(), addition.c_str(), cp);
   if (!terminated) {
     Check(!appended && std::string(buffer.get(), kPathBufferSize) == before);
     return;
   }
   const std::string stripped = !addition.empty() && addition[0] == '\\' ? addition.substr(1) : addition;
-  const bool separator = !srtm::EndsWithBackslash(base.c_str());
+  const bool separator = !srtm::EndsWithBackslash(base.c_str(), cp);
   const std::string expected = base + (separator ? "\\" : "") + stripped;
   Check(appended == (expected.size() < kPathBufferSize));
   if (appended) {
@@ -81,7 +83,7 @@ void CheckAppend(const std::string& base, const std::string& addition, bool term
   }
 
   std::string text = base;
-  Check(srtm::AppendPath(text, addition.c_str()) == appended);
+  Check(srtm::AppendPath(text, addition.c_str(), cp) == appended);
   Check(text == (appended ? expected : base));
 }
 
@@ -132,25 +134,30 @@ void CheckClassify(const std::string& path) {
 
 // Input: a mode byte, then two byte strings (a path and a name to append). Mode bit 0
 // puts the first tile folder in front of the path, so that classification reaches the
-// size test; bit 1 gives AppendPath a buffer without a terminator.
+// size test; bit 1 gives AppendPath a buffer without a terminator; bit 2 reads the
+// strings as UTF-8 rather than in code page 932.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   srtm::fuzz::InputReader in(data, size);
   const std::uint8_t mode = in.Byte();
-  std::string path = in.Bytes(600);
-  std::string addition = in.Bytes(600);
+  const PathCodePage cp = (mode & 4) ? PathCodePage::kUtf8 : PathCodePage::kShiftJis;
+  std::string path = in.Bytes(kPathBufferSize + 340);
+  std::string addition = in.Bytes(kPathBufferSize + 340);
   path = path.substr(0, path.find('\0'));
   addition = addition.substr(0, addition.find('\0'));
   if (mode & 1) path = "Z:\\t\\" + path;
 
-  CheckScans(path);
-  CheckScans(addition);
+  CheckScans(path, cp);
+  CheckScans(addition, cp);
   CheckClassify(path);
-  if (path.size() < kPathBufferSize) CheckAppend(path, addition, (mode & 2) == 0);
+  if (path.size() < kPathBufferSize) CheckAppend(path, addition, (mode & 2) == 0, cp);
 
   // Any corner formats without overflow, into a name of bounded length.
   const auto lat = static_cast<std::int32_t>(in.U32());
   const auto lon = static_cast<std::int32_t>(in.U32());
   Check(srtm::FormatTilePath(path, lat, lon).size() <= path.size() + 1 + 1 + 10 + 1 + 10 + 4);
-  srtm::platform::ToNativePath(path);
+  const std::string native = srtm::platform::ToNativePath(path);
+#if !defined(_WIN32)
+  if (mode & 1) Check(srtm::platform::FromUserPath(native) == path);
+#endif
   return 0;
 }

@@ -9,14 +9,12 @@
 namespace srtm {
 namespace {
 
-using platform::IsLeadByte;
-
 // The last single-byte backslash of `path`, or null. A lead byte takes its trail byte
 // with it; a lead byte right before the terminator ends the walk.
-const char* LastBackslash(const char* path) {
+const char* LastBackslash(const char* path, PathCodePage cp) {
   const char* found = nullptr;
   for (const char* p = path; *p; ++p) {
-    if (IsLeadByte(static_cast<unsigned char>(*p))) {
+    if (platform::IsPathLeadByte(static_cast<unsigned char>(*p), cp)) {
       if (p[1] == '\0') break;
       ++p;
     } else if (*p == '\\') {
@@ -39,15 +37,15 @@ std::size_t BufferLength(const char* buffer) {
 
 }  // namespace
 
-bool EndsWithBackslash(const char* path) {
-  const char* last = LastBackslash(path);
+bool EndsWithBackslash(const char* path, PathCodePage cp) {
+  const char* last = LastBackslash(path, cp);
   return last != nullptr && last[1] == '\0';
 }
 
-bool AppendPath(char* buffer, const char* name) {
+bool AppendPath(char* buffer, const char* name, PathCodePage cp) {
   std::size_t length = BufferLength(buffer);
   if (length >= kPathBufferSize) return false;
-  bool addSeparator = !EndsWithBackslash(buffer);
+  bool addSeparator = !EndsWithBackslash(buffer, cp);
   if (*name == '\\') ++name;
   std::size_t nameLength = std::strlen(name);
   std::size_t needed = length + (addSeparator ? 1 : 0) + nameLength + 1;
@@ -57,27 +55,27 @@ bool AppendPath(char* buffer, const char* name) {
   return true;
 }
 
-bool AppendPath(std::string& path, const char* name) {
+bool AppendPath(std::string& path, const char* name, PathCodePage cp) {
   if (path.size() >= kPathBufferSize || path.find('\0') != std::string::npos) return false;
   char buffer[kPathBufferSize];
   std::memcpy(buffer, path.c_str(), path.size() + 1);
-  if (!AppendPath(buffer, name)) return false;
+  if (!AppendPath(buffer, name, cp)) return false;
   path = buffer;
   return true;
 }
 
-const char* FindFileName(const char* path) {
-  if (const char* last = LastBackslash(path)) return last + 1;
+const char* FindFileName(const char* path, PathCodePage cp) {
+  if (const char* last = LastBackslash(path, cp)) return last + 1;
   if (const char* colon = std::strrchr(path, ':')) return colon + 1;
   return path;
 }
 
-bool SplitPath(const std::string& path, std::string* folderOut, std::string* nameOut) {
+bool SplitPath(const std::string& path, std::string* folderOut, std::string* nameOut, PathCodePage cp) {
   if (path.size() >= kPathBufferSize) return false;
   // Working on a copy lets folderOut (or nameOut) be the path itself.
   char copy[kPathBufferSize];
   std::memcpy(copy, path.c_str(), path.size() + 1);
-  char* name = const_cast<char*>(FindFileName(copy));
+  char* name = const_cast<char*>(FindFileName(copy, cp));
   std::string nameText = name;
   *name = '\0';
   if (folderOut) *folderOut = copy;

@@ -109,8 +109,9 @@ std::vector<std::uint8_t> EncodePng(const RgbImage& image) {
 std::string WritePng(const RgbImage& image, const std::string& path) {
   const std::vector<std::uint8_t> bytes = EncodePng(image);
   if (bytes.empty()) return "the picture is empty";
-  if (!platform::WriteOutputFile(path, bytes.data(), bytes.size())) {
-    return "cannot write " + platform::ToNativePath(path);
+  std::string why;
+  if (!platform::WriteOutputFile(path, bytes.data(), bytes.size(), &why)) {
+    return platform::ToNativePath(path) + ": " + why;
   }
   return "";
 }

@@ -1,16 +1,19 @@
 // Files, folder searches, memory and message boxes for the plug-in and its tools.
 //
-// Paths are the plug-in's own: Shift-JIS (code page 932) byte strings in DOS form,
-// at most 260 bytes with the terminator. The Win32 implementation hands them to the
-// A functions unchanged. The POSIX implementation maps them to native paths: a drive
-// prefix such as "Z:" stands for the root (as under Wine) and every single-byte
-// backslash becomes '/', while the trail byte of a double-byte character is kept even
-// when it is 0x5C.
+// Paths are the plug-in's own: byte strings in DOS form ("Z:\a\b"), in the code page of
+// the world (kPathCodePage) and at most kMaxPath bytes with the terminator. The Win32
+// implementation hands them to the A functions unchanged: code page 932, 260 bytes, and
+// the trail byte of a double-byte character is never a separator even when it is 0x5C.
+// The POSIX implementation maps them to the system's paths, which are UTF-8 text: a
+// drive prefix such as "Z:" stands for the root (as under Wine), every backslash is a
+// '/', and a '/' in the plug-in's form is a backslash that is part of a name, so every
+// name of the system goes through the plug-in's form and back unchanged.
 //
 // Every operation goes through the current Env, so tests can put a failing or
 // counting Env in front of the real one (see SetEnv) without any fork of the code.
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -20,7 +23,19 @@
 
 namespace srtm::platform {
 
+// How the bytes of a path spell its characters.
+enum class PathCodePage {
+  kShiftJis,  // code page 932: a byte 0x80-0x9F or 0xE0-0xFF and the byte after it are one character
+  kUtf8,      // every byte of a multi-byte character is 0x80 or above
+};
+#if defined(_WIN32)
+constexpr PathCodePage kPathCodePage = PathCodePage::kShiftJis;
 constexpr std::size_t kMaxPath = 260;  // path buffer size, terminator included
+#else
+constexpr PathCodePage kPathCodePage = PathCodePage::kUtf8;
+// The system's longest path and the "Z:" the plug-in's form puts before it.
+constexpr std::size_t kMaxPath = PATH_MAX + 2;
+#endif
 
 // An open file. Reads and writes report failure as false; `got` receives the number
 // of bytes actually read (which may be short at the end of the file).
@@ -62,6 +77,29 @@ enum class PathKind {
   kOther,  // a device, a named pipe, a terminal
 };
 
+// Which file a path names: the same file has the same identity whatever path leads to
+// it (device and inode; volume and file index in the Windows world).
+struct FileId {
+  std::uint64_t volume = 0;
+  std::uint64_t file = 0;
+  bool operator==(const FileId& other) const { return volume == other.volume && file == other.file; }
+};
+
+// Where a path for an output leads (Env::Locate).
+struct Destination {
+  PathKind kind = PathKind::kMissing;
+  // The path at the end of its symbolic links; the path itself when it is no link.
+  std::string path;
+  // An open descriptor of this process that the path names (natively /dev/stdout,
+  // /dev/fd/N, /proc/self/fd/N, or a file that is the standard output or error), to be
+  // written as it is; -1 for none.
+  int descriptor = -1;
+  FileId id;  // when kind is not kMissing
+};
+
+// Reasons a failure can be given (SimulateFailure, ErrorText).
+enum class Failure { kIoError, kDiskFull, kAccessDenied, kNotFound, kIsADirectory, kNotADirectory };
+
 // The operating system as the plug-in sees it. Every member has a real implementation
 // in the platform's Env (DefaultEnv); test Envs override what they need and forward
 // the rest.
@@ -79,16 +117,20 @@ class Env {
   // Gives the file `from` the name `to`, replacing a file there in one step: a reader
   // of `to` sees the old file or the new one, never a mixture. false when it cannot.
   virtual bool Rename(const char* from, const char* to);
-  // What is at `path`, symbolic links followed.
-  virtual PathKind Inspect(const char* path);
-  // Where the symbolic link at `path` leads, through any chain of links (a link to
-  // nothing gives the name it points at); `path` itself when it is no link.
-  virtual std::string FollowLinks(const char* path);
+  // Where `path` leads through any chain of symbolic links (a link to nothing leads to
+  // the name it points at), and what is there. false, with the reason, for a loop of
+  // links or a path that cannot be looked up.
+  virtual bool Locate(const char* path, Destination* out);
+  // The identity of the file at `path`, links followed; false when there is none.
+  virtual bool Identify(const char* path, FileId* out);
   // Creates a file that does not exist yet, for writing; null when the name is taken
-  // or the file cannot be created. Only a file made this way is ever the caller's to remove.
-  virtual std::unique_ptr<File> CreateNew(const char* path);
-  // The process's standard output, unbuffered; closing it leaves the stream open.
-  virtual std::unique_ptr<File> StandardOutput();
+  // or the file cannot be created. Only a file made this way is ever the caller's to
+  // remove. With `like` (an existing file it is to replace), it gets that file's mode
+  // and, where the process may set them, its owner and group, before anything is written.
+  virtual std::unique_ptr<File> CreateNew(const char* path, const char* like);
+  // An open descriptor of this process (1: standard output), unbuffered; closing it
+  // leaves it open. Null when the world has no such descriptor.
+  virtual std::unique_ptr<File> OpenDescriptor(int descriptor);
   // Names in `folder` matching `pattern` ("*.hgt": '*' and '?', letter case ignored),
   // in the order the file system returns them. false when the folder cannot be read.
   virtual bool FindFiles(const char* folder, const char* pattern, std::vector<DirEntry>* out);
@@ -109,7 +151,11 @@ inline bool FileExists(const char* path) { return CurrentEnv()->FileExists(path)
 inline std::unique_ptr<File> OpenShared(const char* path) { return CurrentEnv()->OpenShared(path); }
 inline std::unique_ptr<File> CreateOutputFile(const char* path) { return CurrentEnv()->Create(path); }
 inline bool RemoveFile(const char* path) { return CurrentEnv()->Delete(path); }
-inline bool ReplaceFile(const char* from, const char* to) { return CurrentEnv()->Rename(from, to); }
+// What is at `path`, symbolic links followed (a loop of them: nothing).
+inline PathKind Inspect(const char* path) {
+  Destination at;
+  return CurrentEnv()->Locate(path, &at) ? at.kind : PathKind::kMissing;
+}
 inline bool FindFiles(const char* folder, const char* pattern, std::vector<DirEntry>* out) {
   return CurrentEnv()->FindFiles(folder, pattern, out);
 }
@@ -125,11 +171,26 @@ std::unique_ptr<T[]> AllocateArray(std::size_t n) {
   return std::unique_ptr<T[]>(new (std::nothrow) T[n]);
 }
 
+// ---- Failures ----
+
+// Why the last request of this thread failed, in the system's words ("No space left on
+// device").
+std::string LastErrorText();
+// The system's words for `failure`.
+std::string ErrorText(Failure failure);
+// Makes LastErrorText tell `failure`: for an Env that fails requests on purpose.
+void SimulateFailure(Failure failure);
+
 // ---- Paths ----
 
-// True when byte b starts a double-byte character in a path scan: 0x80-0x9F or
-// 0xE0-0xFF. The byte after it is its trail byte and is never tested as a separator.
+// True when byte b starts a double-byte character of code page 932 (0x80-0x9F or
+// 0xE0-0xFF): in the plug-in's Japanese texts, and in paths of that code page.
 inline bool IsLeadByte(unsigned char b) { return (b >= 0x80 && b <= 0x9F) || b >= 0xE0; }
+// True when byte b of a path in code page `cp` starts a double-byte character: the
+// byte after it is its trail byte and is never tested as a separator. Never in UTF-8.
+inline bool IsPathLeadByte(unsigned char b, PathCodePage cp) {
+  return cp == PathCodePage::kShiftJis && IsLeadByte(b);
+}
 
 // Where the last part of a path of this system begins: after its last '/', and in the
 // Windows world its last '\' or drive ':' (a trail byte is never one of them).
@@ -148,11 +209,12 @@ inline std::size_t NameStart(const std::string& path) {
   return start;
 }
 
-// The native path for a plug-in path (POSIX: drive prefix dropped, backslashes made
-// '/'; Win32: unchanged).
+// The native path for a plug-in path (POSIX: drive prefix dropped, '\\' and '/'
+// exchanged; Win32: unchanged).
 std::string ToNativePath(const std::string& path);
 // The plug-in path for a path a user typed on this system (POSIX: "/a/b" becomes
-// "Z:\a\b", relative paths are made absolute first; Win32: '/' becomes '\').
+// "Z:\a\b", relative paths are made absolute first, a backslash in a name becomes '/';
+// Win32: '/' becomes '\\').
 std::string FromUserPath(const std::string& path);
 
 // ---- Message boxes in the native world ----

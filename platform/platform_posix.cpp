@@ -1,4 +1,4 @@
-// POSIX implementation: the plug-in's DOS-style Shift-JIS paths mapped onto a Unix tree.
+// POSIX implementation: the plug-in's DOS-style paths mapped onto a Unix tree of UTF-8 names.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
@@ -85,7 +87,62 @@ std::string NativeFolder(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The descriptor a native path names as such (/dev/stdout, /dev/fd/N, /proc/self/fd/N
+// and this process's own /proc/PID/fd/N), or -1.
+int DescriptorName(const std::string& path) {
+  if (path == "/dev/stdin") return 0;
+  if (path == "/dev/stdout") return 1;
+  if (path == "/dev/stderr") return 2;
+  const std::string own = "/proc/" + std::to_string(::getpid()) + "/fd/";
+  for (const std::string& folder : {std::string("/dev/fd/"), std::string("/proc/self/fd/"), own}) {
+    if (path.compare(0, folder.size(), folder) != 0 || path.size() == folder.size() ||
+        path.size() > folder.size() + 9) {
+      continue;
+    }
+    int descriptor = 0;
+    for (std::size_t i = folder.size(); i < path.size(); ++i) {
+      if (path[i] < '0' || path[i] > '9') return -1;
+      descriptor = descriptor * 10 + (path[i] - '0');
+    }
+    return descriptor;
+  }
+  return -1;
+}
+
+FileId IdOf(const struct stat& st) {
+  return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+// The text of an error code, from either strerror_r the C library has.
+[[maybe_unused]] const char* Chosen(int result, const char* buffer) { return result == 0 ? buffer : "unknown error"; }
+[[maybe_unused]] const char* Chosen(const char* result, const char*) { return result; }
+
+int ErrnoOf(Failure failure) {
+  switch (failure) {
+    case Failure::kDiskFull: return ENOSPC;
+    case Failure::kAccessDenied: return EACCES;
+    case Failure::kNotFound: return ENOENT;
+    case Failure::kIsADirectory: return EISDIR;
+    case Failure::kNotADirectory: return ENOTDIR;
+    case Failure::kIoError: break;
+  }
+  return EIO;
+}
+
 }  // namespace
+
+std::string LastErrorText() {
+  const int code = errno;
+  char buffer[256] = {};
+  return Chosen(strerror_r(code, buffer, sizeof buffer), buffer);
+}
+
+void SimulateFailure(Failure failure) { errno = ErrnoOf(failure); }
+
+std::string ErrorText(Failure failure) {
+  SimulateFailure(failure);
+  return LastErrorText();
+}
 
 std::string ToNativePath(const std::string& path) {
   std::size_t i = 0;
@@ -93,28 +150,22 @@ std::string ToNativePath(const std::string& path) {
       ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
     i = 2;
   }
-  std::string out;
-  out.reserve(path.size());
-  for (; i < path.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsLeadByte(c)) {
-      out += path[i];
-      if (i + 1 < path.size()) out += path[++i];
-    } else {
-      out += c == '\\' ? '/' : path[i];
-    }
-  }
+  // UTF-8: no byte of a multi-byte character is a backslash or a '/'.
+  std::string out = path.substr(i);
+  for (char& c : out) c = c == '\\' ? '/' : c == '/' ? '\\' : c;
   return out.empty() ? "/" : out;
 }
 
 std::string FromUserPath(const std::string& path) {
   std::string absolute = path;
   if (absolute.empty() || absolute[0] != '/') {
+    // A working folder longer than the system's limit stays relative, which the system
+    // still resolves.
     char cwd[PATH_MAX];
     if (::getcwd(cwd, sizeof cwd)) absolute = std::string(cwd) + "/" + path;
   }
   std::string out = "Z:";
-  for (char c : absolute) out += c == '/' ? '\\' : c;
+  for (char c : absolute) out += c == '/' ? '\\' : c == '\\' ? '/' : c;
   return out;
 }
 
@@ -145,35 +196,79 @@ bool Env::Rename(const char* from, const char* to) {
   return std::rename(ToNativePath(from).c_str(), ToNativePath(to).c_str()) == 0;
 }
 
-PathKind Env::Inspect(const char* path) {
-  struct stat st;
-  if (::stat(ToNativePath(path).c_str(), &st) != 0) return PathKind::kMissing;
-  if (S_ISREG(st.st_mode)) return PathKind::kRegular;
-  return S_ISDIR(st.st_mode) ? PathKind::kFolder : PathKind::kOther;
-}
-
-std::string Env::FollowLinks(const char* path) {
+bool Env::Locate(const char* path, Destination* out) {
+  *out = Destination();
   std::string native = ToNativePath(path);
-  // As the system does, give up on a loop after 40 links.
-  for (int links = 0; links < 40; ++links) {
+  // As the system does, give up after 40 links: a loop.
+  for (int links = 0;; ++links) {
+    out->descriptor = DescriptorName(native);
+    if (out->descriptor >= 0) {
+      out->kind = PathKind::kOther;
+      out->path = path;
+      return true;
+    }
     struct stat st;
-    if (::lstat(native.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    if (::lstat(native.c_str(), &st) != 0) {
+      if (errno != ENOENT) return false;
+      break;
+    }
+    if (!S_ISLNK(st.st_mode)) {
+      out->kind = S_ISREG(st.st_mode) ? PathKind::kRegular : S_ISDIR(st.st_mode) ? PathKind::kFolder : PathKind::kOther;
+      out->id = IdOf(st);
+      break;
+    }
+    if (links == 40) {
+      errno = ELOOP;
+      return false;
+    }
     std::string target(PATH_MAX, '\0');
     const ssize_t n = ::readlink(native.c_str(), &target[0], target.size());
-    if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) break;
+    if (n < 0) return false;
+    if (n == 0 || static_cast<std::size_t>(n) >= target.size()) {
+      errno = ENAMETOOLONG;
+      return false;
+    }
     target.resize(static_cast<std::size_t>(n));
     native = target[0] == '/' ? target : NativeFolder(native) + "/" + target;
   }
-  return native == ToNativePath(path) ? std::string(path) : FromUserPath(native);
+  out->path = native == ToNativePath(path) ? std::string(path) : FromUserPath(native);
+  // A file that is already open as the standard output or error is written through it,
+  // so that what the shell appends and what the command writes stay in order.
+  for (int descriptor : {1, 2}) {
+    struct stat st;
+    if (out->kind != PathKind::kMissing && ::fstat(descriptor, &st) == 0 && IdOf(st) == out->id) {
+      out->descriptor = descriptor;
+      break;
+    }
+  }
+  return true;
 }
 
-std::unique_ptr<File> Env::CreateNew(const char* path) {
-  int fd = ::open(ToNativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+bool Env::Identify(const char* path, FileId* out) {
+  struct stat st;
+  if (::stat(ToNativePath(path).c_str(), &st) != 0) return false;
+  *out = IdOf(st);
+  return true;
+}
+
+std::unique_ptr<File> Env::CreateNew(const char* path, const char* like) {
+  struct stat model;
+  const bool copy = like && ::stat(ToNativePath(like).c_str(), &model) == 0 && S_ISREG(model.st_mode);
+  // A copied mode is set only once the file is the process's alone: it may be narrower
+  // than the default.
+  int fd = ::open(ToNativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, copy ? 0600 : 0666);
   if (fd < 0) return nullptr;
+  if (copy) {
+    // The owner only the superuser may give; the group any of its members.
+    if (::fchown(fd, model.st_uid, model.st_gid) != 0 && ::fchown(fd, static_cast<uid_t>(-1), model.st_gid) != 0) {
+    }
+    if (::fchmod(fd, model.st_mode & 07777) != 0) {
+    }
+  }
   return std::make_unique<PosixFile>(fd);
 }
 
-std::unique_ptr<File> Env::StandardOutput() { return std::make_unique<PosixFile>(STDOUT_FILENO, false); }
+std::unique_ptr<File> Env::OpenDescriptor(int descriptor) { return std::make_unique<PosixFile>(descriptor, false); }
 
 bool Env::FindFiles(const char* folder, const char* pattern, std::vector<DirEntry>* out) {
   out->clear();

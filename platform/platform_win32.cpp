@@ -1,6 +1,8 @@
 // Win32 implementation on the A functions: paths pass to the system unchanged.
 #include <windows.h>
 
+#include <string>
+
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
 
@@ -74,7 +76,36 @@ HANDLE OpenForQuery(const char* path) {
                        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
+DWORD CodeOf(Failure failure) {
+  switch (failure) {
+    case Failure::kDiskFull: return ERROR_DISK_FULL;
+    case Failure::kAccessDenied: return ERROR_ACCESS_DENIED;
+    case Failure::kNotFound: return ERROR_PATH_NOT_FOUND;
+    case Failure::kIsADirectory: return ERROR_ACCESS_DENIED;  // what Windows answers for a folder
+    case Failure::kNotADirectory: return ERROR_DIRECTORY;
+    case Failure::kIoError: break;
+  }
+  return ERROR_WRITE_FAULT;
+}
+
 }  // namespace
+
+std::string LastErrorText() {
+  const DWORD code = ::GetLastError();
+  char text[512];
+  DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                             sizeof text, nullptr);
+  while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ' || text[n - 1] == '.')) --n;
+  if (n == 0) return "error " + std::to_string(code);
+  return std::string(text, n);
+}
+
+void SimulateFailure(Failure failure) { ::SetLastError(CodeOf(failure)); }
+
+std::string ErrorText(Failure failure) {
+  SimulateFailure(failure);
+  return LastErrorText();
+}
 
 std::string ToNativePath(const std::string& path) { return path; }
 
@@ -120,40 +151,70 @@ bool Env::Rename(const char* from, const char* to) {
   return ::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
-PathKind Env::Inspect(const char* path) {
+bool Env::Locate(const char* path, Destination* out) {
+  *out = Destination();
+  out->path = path;
   const DWORD attributes = ::GetFileAttributesA(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return PathKind::kFolder;
   // Devices (NUL, CON, pipes) may or may not have attributes: their handle tells.
   HANDLE h = OpenForQuery(path);
-  if (h == INVALID_HANDLE_VALUE) return PathKind::kMissing;
-  const DWORD type = ::GetFileType(h);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    // Nothing there, or a link that leads nowhere; a link that cannot be followed (a
+    // loop) is an error.
+    return !(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) ||
+           error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool identified = ::GetFileType(h) == FILE_TYPE_DISK && ::GetFileInformationByHandle(h, &info);
+  if (identified) {
+    out->id.volume = info.dwVolumeSerialNumber;
+    out->id.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  }
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    char final[kMaxPath + 8];
+    const DWORD n = ::GetFinalPathNameByHandleA(h, final, sizeof final, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n > 0 && n < sizeof final) {
+      std::string target(final, n);
+      if (target.compare(0, 8, "\\\\?\\UNC\\") == 0) {
+        target = "\\" + target.substr(7);
+      } else if (target.compare(0, 4, "\\\\?\\") == 0) {
+        target = target.substr(4);
+      }
+      out->path = target;
+    }
+  }
   ::CloseHandle(h);
-  return type == FILE_TYPE_DISK && attributes != INVALID_FILE_ATTRIBUTES ? PathKind::kRegular : PathKind::kOther;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    out->kind = PathKind::kFolder;
+  } else {
+    out->kind = identified && attributes != INVALID_FILE_ATTRIBUTES ? PathKind::kRegular : PathKind::kOther;
+  }
+  return true;
 }
 
-std::string Env::FollowLinks(const char* path) {
-  const DWORD attributes = ::GetFileAttributesA(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return path;
+bool Env::Identify(const char* path, FileId* out) {
   HANDLE h = OpenForQuery(path);
-  if (h == INVALID_HANDLE_VALUE) return path;
-  char final[kMaxPath + 8];
-  const DWORD n = ::GetFinalPathNameByHandleA(h, final, sizeof final, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool ok = ::GetFileInformationByHandle(h, &info) != FALSE;
   ::CloseHandle(h);
-  if (n == 0 || n >= sizeof final) return path;
-  std::string out(final, n);
-  if (out.compare(0, 8, "\\\\?\\UNC\\") == 0) return "\\" + out.substr(7);
-  if (out.compare(0, 4, "\\\\?\\") == 0) return out.substr(4);
-  return out;
+  if (!ok) return false;
+  out->volume = info.dwVolumeSerialNumber;
+  out->file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
 }
 
-std::unique_ptr<File> Env::CreateNew(const char* path) {
-  HANDLE h = ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+std::unique_ptr<File> Env::CreateNew(const char* path, const char*) {
+  // Shared for deleting: a signal handler can then remove it while it is still open
+  // (it goes when its last handle does).
+  HANDLE h = ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   return std::make_unique<Win32File>(h);
 }
 
-std::unique_ptr<File> Env::StandardOutput() {
-  HANDLE h = ::GetStdHandle(STD_OUTPUT_HANDLE);
+std::unique_ptr<File> Env::OpenDescriptor(int descriptor) {
+  const DWORD which = descriptor == 0 ? STD_INPUT_HANDLE : descriptor == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE;
+  HANDLE h = descriptor >= 0 && descriptor <= 2 ? ::GetStdHandle(which) : INVALID_HANDLE_VALUE;
   if (h == INVALID_HANDLE_VALUE || h == nullptr) return nullptr;
   return std::make_unique<Win32File>(h, false);
 }

@@ -14,12 +14,13 @@ set -euo pipefail
 # engine of `srtm import` (libgdal-dev); its tools and Python bindings (with numpy) make
 # and check the import tests' inputs. The release (scripts/release.sh) needs zip,
 # help2man, dpkg-dev and lintian; its test, python3 (to unpack as Windows does), man and col.
+# gdb delivers signals as an output is being written in the tests of the commands' outputs.
 packages=(cmake g++ make googletest libbenchmark-dev libpng-dev zlib1g-dev pkg-config locales
           libgdal-dev gdal-bin python3-gdal python3-numpy
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
           xvfb xauth fonts-ipafont-gothic fonts-dejavu-core
           clang libclang-rt-14-dev valgrind
-          zip help2man lintian dpkg-dev man-db bsdextrautils python3 fonts-wine)
+          zip help2man lintian dpkg-dev man-db bsdextrautils python3 fonts-wine gdb)
 # On a machine that runs no 32-bit programs 32-bit Wine could never start; its i386
 # packages are left out there.
 if bash "$(dirname "${BASH_SOURCE[0]}")/wine-works.sh" i386 2>/dev/null; then

@@ -27,7 +27,7 @@ bool MentionsHgt(const char* path) {
   std::string upper = path;
   for (std::size_t i = 0; i < upper.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(upper[i]);
-    if (platform::IsLeadByte(c)) {
+    if (platform::IsPathLeadByte(c, platform::kPathCodePage)) {
       ++i;
     } else if (c >= 'a' && c <= 'z') {
       upper[i] = static_cast<char>(c - 'a' + 'A');

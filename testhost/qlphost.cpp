@@ -19,6 +19,7 @@
 
 #include "picture/raw_samples.h"
 #include "platform/output_file.h"
+#include "platform/process.h"
 #include "testhost/host.h"
 #include "testhost/maps.h"
 #include "testhost/script.h"
@@ -56,8 +57,8 @@ int Usage() {
 }
 
 // Prints a byte string that may hold Shift-JIS as hex plus its ASCII-safe form.
-void PrintBytes(const char* label, const char* text) {
-  std::printf("  %-10s %s\n", label, srtm::host::HexBytes(text, std::strlen(text)).c_str());
+void PrintBytes(const char* label, const char* text, FILE* out = stdout) {
+  std::fprintf(out, "  %-10s %s\n", label, srtm::host::HexBytes(text, std::strlen(text)).c_str());
 }
 
 int Info(srtm::host::Plugin& plugin) {
@@ -181,19 +182,23 @@ int Block(srtm::host::Plugin& plugin, int argc, char** argv) {
   plugin.Close();
   plugin.Release();
   const std::vector<std::uint8_t> bytes = picture::EncodeRawSamples(block);
-  if (!platform::WriteOutputFile(platform::FromUserPath(output), bytes.data(), bytes.size())) {
-    std::fprintf(stderr, "qlphost block: cannot write %s\n", output);
+  // The host's lines go to standard error when the block goes to standard output.
+  FILE* lines = platform::IsStandardOutput(platform::FromUserPath(output)) ? stderr : stdout;
+  std::string why;
+  if (!platform::WriteOutputFile(platform::FromUserPath(output), bytes.data(), bytes.size(), &why,
+                                 {platform::FromUserPath(tile)})) {
+    std::fprintf(stderr, "qlphost block: %s: %s\n", output, why.c_str());
     return kExitOutput;
   }
 
-  std::printf("map %u: %s\n", map, opened.displayName.c_str());
-  PrintBytes("type name", opened.typeName.c_str());
-  std::printf("edges: south %.9f, west %.9f, north %.9f, east %.9f\n", opened.south, opened.west, opened.north,
-              opened.east);
-  std::printf("samples per degree: %g (latitude), %g (longitude)\n", opened.samplesPerDegreeY,
-              opened.samplesPerDegreeX);
-  std::printf("size: %d x %d samples (width x height)\n", opened.width, opened.height);
-  std::printf("block %lld: 2012 -> %d\n", n, answer);
+  std::fprintf(lines, "map %u: %s\n", map, opened.displayName.c_str());
+  PrintBytes("type name", opened.typeName.c_str(), lines);
+  std::fprintf(lines, "edges: south %.9f, west %.9f, north %.9f, east %.9f\n", opened.south, opened.west,
+               opened.north, opened.east);
+  std::fprintf(lines, "samples per degree: %g (latitude), %g (longitude)\n", opened.samplesPerDegreeY,
+               opened.samplesPerDegreeX);
+  std::fprintf(lines, "size: %d x %d samples (width x height)\n", opened.width, opened.height);
+  std::fprintf(lines, "block %lld: 2012 -> %d\n", n, answer);
   return answer ? kExitOk : kExitFailed;
 }
 
@@ -259,9 +264,7 @@ int RunScript(srtm::host::Plugin& plugin, int argc, char** argv) {
   return ok ? kExitOk : kExitFailed;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
   std::string pluginPath = DefaultPluginPath(argv[0]);
   int i = 1;
   for (; i < argc && argv[i][0] == '-'; ++i) {
@@ -286,4 +289,15 @@ int main(int argc, char** argv) {
   if (command == "block") return Block(plugin, argc - i - 1, argv + i + 1);
   if (command == "run") return RunScript(plugin, argc - i - 1, argv + i + 1);
   return Usage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  srtm::platform::StartProcess();
+  const int code = Main(argc, argv);
+  std::string why;
+  if (srtm::platform::FlushStandardOutput(&why)) return code;
+  std::fprintf(stderr, "qlphost: standard output: %s\n", why.c_str());
+  return code == kExitOk ? kExitOutput : code;
 }

@@ -1,23 +1,16 @@
 #include "tools/batch_cli.h"
 
-#include <atomic>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <thread>
 
 #include "tools/cli_util.h"
+#include "tools/commands.h"
 #include "tools/parallel_compress.h"
 
 namespace srtm::cli {
 namespace {
-
-// Set by the signal handler, which may run on any thread: a lock-free atomic, not a
-// volatile flag, so that the thread polling it sees the store.
-std::atomic<int> g_interrupted{0};
-static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only touch lock-free atomics");
-extern "C" void OnInterrupt(int) { g_interrupted.store(1); }
 
 int DefaultJobs() {
   const unsigned cores = std::thread::hardware_concurrency();
@@ -26,24 +19,9 @@ int DefaultJobs() {
 
 }  // namespace
 
-InterruptGuard::InterruptGuard() {
-  g_interrupted.store(0);
-  previousInt_ = std::signal(SIGINT, OnInterrupt);
-  previousTerm_ = std::signal(SIGTERM, OnInterrupt);
-#if defined(SIGHUP)
-  previousHup_ = std::signal(SIGHUP, OnInterrupt);
-#endif
-}
+bool Interrupted() { return platform::StopSignal() != 0; }
 
-InterruptGuard::~InterruptGuard() {
-  std::signal(SIGINT, previousInt_);
-  std::signal(SIGTERM, previousTerm_);
-#if defined(SIGHUP)
-  std::signal(SIGHUP, previousHup_);
-#endif
-}
-
-bool Interrupted() { return g_interrupted.load() != 0; }
+int InterruptedExitCode() { return Interrupted() ? 128 + platform::StopSignal() : kExitInterrupted; }
 
 BatchOptions::BatchOptions() : jobs(DefaultJobs()) {}
 
@@ -112,6 +90,12 @@ void ProgressDisplay::Line(double fraction, std::size_t done, std::size_t total,
   if (quiet_) return;
   std::fprintf(stderr, "%s: %zu/%zu %s %s (%.1f tiles/s, %s left)\n", command_.c_str(), done, total, name.c_str(),
                what, Rate(done), Clock(Left(fraction)).c_str());
+  std::fflush(stderr);
+}
+
+void ProgressDisplay::Message(const std::string& text) {
+  Finish();
+  std::fprintf(stderr, "srtm %s: %s\n", command_.c_str(), text.c_str());
   std::fflush(stderr);
 }
 

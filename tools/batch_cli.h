@@ -6,25 +6,18 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/process.h"
 #include "tools/args.h"
 
 namespace srtm::cli {
 
-// Ctrl-C, and the termination signals a scheduler sends, ask for a stop while a guard
-// is alive; Interrupted() tells whether one was asked for since the guard was made.
-class InterruptGuard {
- public:
-  InterruptGuard();
-  ~InterruptGuard();
-  InterruptGuard(const InterruptGuard&) = delete;
-  InterruptGuard& operator=(const InterruptGuard&) = delete;
-
- private:
-  void (*previousInt_)(int) = nullptr;
-  void (*previousTerm_)(int) = nullptr;
-  void (*previousHup_)(int) = nullptr;
-};
+// Ctrl-C, the termination signals a scheduler sends, and a closed pipe ask for a stop
+// while a guard is alive (platform/process.h); Interrupted() tells whether one was asked
+// for since the guard was made, and InterruptedExitCode() is then 128 + the signal
+// (130 for Ctrl-C, 143 for SIGTERM).
+using InterruptGuard = platform::StopRequests;
 bool Interrupted();
+int InterruptedExitCode();
 
 // The options every batch command takes.
 struct BatchOptions {
@@ -50,6 +43,8 @@ class ProgressDisplay {
   bool terminal() const { return terminal_; }
   void Bar(double fraction, std::size_t done, std::size_t total);
   void Line(double fraction, std::size_t done, std::size_t total, const std::string& name, const char* what);
+  // A line that is shown also with --quiet ("srtm COMMAND: text"), below the bar.
+  void Message(const std::string& text);
   // Ends the bar's line before anything else is printed.
   void Finish();
   double Seconds() const;

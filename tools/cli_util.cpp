@@ -6,8 +6,11 @@
 #include <cstring>
 #include <mutex>
 
+#include "hgt/paths.h"
 #include "platform/output_file.h"
 #include "platform/platform.h"
+#include "platform/process.h"
+#include "tools/commands.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -157,12 +160,38 @@ bool IsTerminal(FILE* stream) {
 #endif
 }
 
-bool IsStandardOutput(const std::string& arg) { return arg == "-"; }
+bool IsStandardOutput(const std::string& arg) {
+  return arg == "-" || platform::IsStandardOutput(platform::FromUserPath(arg));
+}
 
-bool WriteOutput(const std::string& arg, const void* data, std::size_t size) {
+int WriteOutput(const char* command, const std::string& arg, const void* data, std::size_t size,
+                const std::vector<std::string>& inputs) {
   platform::OutputFile out;
-  const bool open = IsStandardOutput(arg) ? out.OpenStandardOutput() : out.Open(platform::FromUserPath(arg));
-  return open && out.Write(data, size) && out.Commit();
+  const bool open = arg == "-" ? out.OpenStandardOutput() : out.Open(platform::FromUserPath(arg), inputs);
+  if (open && out.Write(data, size) && out.Commit()) return kExitOk;
+  std::fprintf(stderr, "srtm %s: %s: %s\n", command, arg == "-" ? "standard output" : arg.c_str(),
+               out.error().c_str());
+  return out.isAnInput() ? kExitUsage : kExitOutput;
+}
+
+std::vector<std::string> ServedMapInputs(const std::string& tilePath, const std::string& outputArg) {
+  std::vector<std::string> inputs = {tilePath};
+  platform::Destination to;
+  std::string folder, name;
+  int lat = 0, lon = 0;
+  if (outputArg != "-" && platform::CurrentEnv()->Locate(platform::FromUserPath(outputArg).c_str(), &to) &&
+      SplitPath(to.path, nullptr, &name) && ParseTileName(name, &lat, &lon) && SplitPath(tilePath, &folder, nullptr)) {
+    if (EndsWithBackslash(folder.c_str())) folder.pop_back();
+    inputs.push_back(FormatTilePath(folder, lat, lon));
+  }
+  return inputs;
+}
+
+int FinishMain(const char* program, int code) {
+  std::string why;
+  if (platform::FlushStandardOutput(&why)) return code;
+  std::fprintf(stderr, "%s: standard output: %s\n", program, why.c_str());
+  return code == kExitOk || code == kExitDifferent ? kExitOutput : code;
 }
 
 FILE* InfoStream(const std::string& outputArg) { return IsStandardOutput(outputArg) ? stderr : stdout; }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace srtm::cli {
 
@@ -39,14 +40,27 @@ bool IsTerminal(FILE* stream);
 
 // Output files named on the command line ("-o OUT"): "-" is standard output, anything
 // else a path of this system written by the output rule of platform/output_file.h (a
-// regular file replaced only when complete; devices and pipes written in place; nothing
-// the tool did not create ever removed).
+// regular file replaced only when complete; devices and pipes written in place;
+// standard output by any of its names written through; nothing the tool did not create
+// ever removed).
+// True for "-" and any other name of standard output (/dev/stdout, a file it goes to).
 bool IsStandardOutput(const std::string& arg);
-// Writes `size` bytes as the output `arg`; false when they could not all be written.
-bool WriteOutput(const std::string& arg, const void* data, std::size_t size);
+// Writes `size` bytes as the output `arg` of `command`, refusing an output that is the
+// same file as one of `inputs` (plug-in paths). kExitOk; else, after "srtm COMMAND:
+// ARG: why" on stderr, kExitUsage for an output that is an input and kExitOutput for one
+// that cannot be written.
+int WriteOutput(const char* command, const std::string& arg, const void* data, std::size_t size,
+                const std::vector<std::string>& inputs);
 // Where a command's informational lines go: standard error when its data goes to
 // standard output, so that the data stays clean; standard output otherwise.
 FILE* InfoStream(const std::string& outputArg);
+// The inputs of a command that serves the map of the tile at `tilePath`: the tile, and
+// the tile of its folder that the output `outputArg` would be when its name is a tile's.
+std::vector<std::string> ServedMapInputs(const std::string& tilePath, const std::string& outputArg);
+
+// The end of a program's main(): the exit code `code`, or kExitOutput after a message
+// when what it wrote to standard output could not be written (a full disk, a device).
+int FinishMain(const char* program, int code);
 
 // Prints the message boxes the library shows on stderr instead ("srtm: <text>", with
 // the prefix of the current thread when one is set) and answers OK, for its lifetime.

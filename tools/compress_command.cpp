@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "hgt/paths.h"
+#include "platform/output_file.h"
 #include "platform/platform.h"
 #include "tools/batch_cli.h"
 #include "tools/cli_util.h"
@@ -24,16 +25,22 @@ class CompressDisplay {
 
   void Update(const CompressProgress& p) {
     const double fraction = p.blocksTotal > 0 ? static_cast<double>(p.blocksDone) / p.blocksTotal : 1.0;
+    // Why a tile was not converted is told whatever the display, also with --quiet.
+    for (const FinishedTile& f : p.finished) {
+      if (f.outcome == TileOutcome::kFailed && !f.failure.empty()) {
+        display_.Message(tiles_[f.index].name + ": NOT converted: " + f.failure);
+      }
+    }
     if (display_.terminal()) {
       display_.Bar(fraction, p.tilesDone, p.tilesTotal);
       return;
     }
     std::size_t done = p.tilesDone - p.finished.size();
-    for (const auto& f : p.finished) {
-      const char* what = f.second == TileOutcome::kConverted ? "done"
-                         : f.second == TileOutcome::kStopped ? "stopped"
-                                                             : "NOT converted";
-      display_.Line(fraction, ++done, p.tilesTotal, tiles_[f.first].name, what);
+    for (const FinishedTile& f : p.finished) {
+      const char* what = f.outcome == TileOutcome::kConverted ? "done"
+                         : f.outcome == TileOutcome::kStopped ? "stopped"
+                                                              : "NOT converted";
+      display_.Line(fraction, ++done, p.tilesTotal, tiles_[f.index].name, what);
     }
   }
   void Finish() { display_.Finish(); }
@@ -62,12 +69,14 @@ void CompressDetails(FILE* out) {
                "  --jobs N         convert N tiles at a time (default: the number of cores)\n"
                "  --shard K/N      convert only part K of N of the tile list sorted by name\n"
                "                   (tiles K, K+N, K+2N, ...), so that N machines share one archive\n"
-               "  --quiet          no progress on standard error\n"
+               "  --quiet          no progress on standard error (a tile not converted is still\n"
+               "                   named, with the reason)\n"
                "\n"
-               "Exit status: 0 when all were converted, %d when some were not, %d after Ctrl-C\n"
-               "(no partial file is left), %d for a missing or wrong input, %d for a missing\n"
-               "output folder.\n",
-               kPathSeparator, kExitFailed, kExitInterrupted, kExitInput, kExitOutput);
+               "Exit status: 0 when all were converted, %d when some were not, %d when an XEM\n"
+               "file or the output folder cannot be written, 128 + the signal after Ctrl-C (%d)\n"
+               "or a termination signal (no partial file is left), %d for a missing or wrong\n"
+               "input.\n",
+               kPathSeparator, kExitFailed, kExitOutput, kExitInterrupted, kExitInput);
 }
 const CommandHelp kCompressHelp = {
     "compress", "REFERENCE.hgt -o OUTDIR [OPTION]...\nFOLDER -o OUTDIR [OPTION]...",
@@ -110,8 +119,16 @@ int Compress(int argc, char** argv) {
                  static_cast<unsigned long long>(kSrtm3FileSize));
     return kExitInput;
   }
-  if (!platform::FindFiles(outputPath.c_str(), "*", &probe)) {
-    std::fprintf(stderr, "srtm compress: the output folder %s does not exist\n", outputFolder.c_str());
+  std::string why;
+  if (!platform::FolderTakesFiles(outputPath, &why)) {
+    std::fprintf(stderr, "srtm compress: %s: %s\n", outputFolder.c_str(), why.c_str());
+    return kExitOutput;
+  }
+  // The longest path of an XEM file here must fit the paths this world takes.
+  if (outputPath.size() + sizeof "\\N00E000.xem" > kPathBufferSize) {
+    std::fprintf(stderr,
+                 "srtm compress: %s: the paths of its files would be longer than the %zu bytes paths may have\n",
+                 outputFolder.c_str(), kPathBufferSize - 1);
     return kExitOutput;
   }
 
@@ -150,7 +167,7 @@ int Compress(int argc, char** argv) {
 
   std::printf("result %d\n", result.BatchCode());
   for (const std::string& path : result.written) std::printf("%s\n", platform::ToNativePath(path).c_str());
-  std::fflush(stdout);
+  platform::FlushStandardOutput();
   if (!quiet) {
     const auto count = [&result](TileOutcome o) {
       return static_cast<std::size_t>(std::count(result.outcomes.begin(), result.outcomes.end(), o));
@@ -160,8 +177,9 @@ int Compress(int argc, char** argv) {
                  seconds, seconds > 0 ? static_cast<double>(result.converted) / seconds : 0.0);
     if (result.stopped) std::fprintf(stderr, "compress: stopped; no partial file is left\n");
   }
-  if (result.stopped) return kExitInterrupted;
-  return result.BatchCode() == -1 ? kExitOk : kExitFailed;
+  if (result.stopped) return InterruptedExitCode();
+  if (result.BatchCode() == -1) return kExitOk;
+  return result.outputFailed ? kExitOutput : kExitFailed;
 }
 
 }  // namespace srtm::cli

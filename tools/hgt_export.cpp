@@ -17,7 +17,8 @@ int CornerOf(std::int32_t edge) { return static_cast<int>(std::lround(edge / 360
 // The XEM file of the tile with south-west corner (lat, lon) in `folder`, when it is
 // there, sound, and a tile of `n` stored samples a side at that corner. `note` tells
 // what was used, or why nothing was.
-bool OpenNeighbour(const std::string& folder, int lat, int lon, int n, XemReader* reader, std::string* note) {
+bool OpenNeighbour(const std::string& folder, int lat, int lon, int n, XemReader* reader, std::string* note,
+                   std::vector<std::string>* read) {
   if (lat > 89 || lat < -90) {
     *note = "repeated from the edge (no tile beyond the pole)";
     return false;
@@ -31,6 +32,7 @@ bool OpenNeighbour(const std::string& folder, int lat, int lon, int n, XemReader
   for (const std::string& candidate : {name, lower}) {
     std::string path = folder;
     if (!AppendPath(path, candidate.c_str()) || !platform::FileExists(path.c_str())) continue;
+    read->push_back(path);
     const Status status = reader->Open(path);
     const XemHeader& h = reader->header();
     if (!status.ok()) {
@@ -101,8 +103,9 @@ Status ExportHgt(const std::string& xemPath, const std::string& hgtPath, Exporte
   SplitPath(xemPath, &folder, nullptr);
   if (EndsWithBackslash(folder.c_str())) folder.pop_back();
   XemReader neighbour;
+  std::vector<std::string> read = {xemPath};  // the output may be none of them
   // The northern row is the southern stored row of the tile to the north.
-  bool north = OpenNeighbour(folder, edges->lat + 1, edges->lon, n, &neighbour, &edges->north);
+  bool north = OpenNeighbour(folder, edges->lat + 1, edges->lon, n, &neighbour, &edges->north, &read);
   if (north) {
     BlockCache cache(neighbour);
     for (int x = 0; x < n && north; ++x) north = cache.Sample(x, 0, &tile[static_cast<std::size_t>(x)]);
@@ -112,7 +115,7 @@ Status ExportHgt(const std::string& xemPath, const std::string& hgtPath, Exporte
     for (int x = 0; x < n; ++x) tile[static_cast<std::size_t>(x)] = tile[s + x];
   }
   // The eastern column is the western stored column of the tile to the east.
-  bool east = OpenNeighbour(folder, edges->lat, edges->lon + 1, n, &neighbour, &edges->east);
+  bool east = OpenNeighbour(folder, edges->lat, edges->lon + 1, n, &neighbour, &edges->east, &read);
   if (east) {
     BlockCache cache(neighbour);
     for (int y = 0; y < n && east; ++y) east = cache.Sample(0, y, &tile[static_cast<std::size_t>(n - y) * s + n]);
@@ -123,7 +126,7 @@ Status ExportHgt(const std::string& xemPath, const std::string& hgtPath, Exporte
   }
   // The north-east corner is the first stored sample of the tile to the north-east;
   // else the nearest sample known.
-  bool corner = OpenNeighbour(folder, edges->lat + 1, edges->lon + 1, n, &neighbour, &edges->corner);
+  bool corner = OpenNeighbour(folder, edges->lat + 1, edges->lon + 1, n, &neighbour, &edges->corner, &read);
   if (corner) {
     corner = BlockCache(neighbour).Sample(0, 0, &tile[static_cast<std::size_t>(n)]);
     if (!corner) edges->corner = "repeated from the edge (" + edges->corner + " does not decode)";
@@ -138,9 +141,10 @@ Status ExportHgt(const std::string& xemPath, const std::string& hgtPath, Exporte
     bytes[2 * i] = static_cast<std::uint8_t>(v >> 8);
     bytes[2 * i + 1] = static_cast<std::uint8_t>(v);
   }
-  if (!platform::WriteOutputFile(hgtPath, bytes.data(), bytes.size())) {
+  platform::OutputFile out;
+  if (!out.Open(hgtPath, read) || !out.Write(bytes.data(), bytes.size()) || !out.Commit()) {
     *writeFailed = true;
-    return Status::IoError("cannot be written whole (no such folder, no right to write there, or the disk is full)");
+    return out.isAnInput() ? Status::InvalidArgument(out.error()) : Status::IoError(out.error());
   }
   return Status::Ok();
 }

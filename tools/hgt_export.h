@@ -25,7 +25,9 @@ struct ExportedEdges {
 
 // Writes the tile of the XEM file at `xemPath` to `hgtPath` (plug-in paths) by the
 // output rule of platform/output_file.h: on failure no new file, and an older one as it
-// was. `writeFailed` tells a failure of the output from one of the input.
+// was. `writeFailed` tells a failure of the output (its message the system's reason, or,
+// as an invalid argument, that the output is the XEM file or a neighbour it read) from
+// one of the input.
 Status ExportHgt(const std::string& xemPath, const std::string& hgtPath, ExportedEdges* edges, bool* writeFailed);
 
 }  // namespace srtm::cli

@@ -497,6 +497,7 @@ TileReport MakeTile(const ImportTile& tile, const std::vector<ImportSource>& sou
   Canvas canvas(tile.job);
   report.samples = static_cast<std::int64_t>(canvas.voids);
   const std::string target = platform::ToNativePath(tile.job.path);
+  std::string unwritten;  // why the tile could not be written
   const auto fail = [&](const std::string& why, bool output) {
     report.outcome = progress(0) ? ImportOutcome::kFailed : ImportOutcome::kStopped;
     report.error = why;
@@ -506,8 +507,9 @@ TileReport MakeTile(const ImportTile& tile, const std::vector<ImportSource>& sou
 
   // What is where the tile goes: a tile there takes part last, unless replaced.
   platform::Env* env = platform::CurrentEnv();
-  const std::string there = env->FollowLinks(tile.job.path.c_str());
-  const platform::PathKind thereKind = env->Inspect(there.c_str());
+  platform::Destination at;  // a loop of links is nothing here, and fails the write
+  const std::string there = env->Locate(tile.job.path.c_str(), &at) ? at.path : tile.job.path;
+  const platform::PathKind thereKind = at.kind;
   if (thereKind == platform::PathKind::kFolder) {
     return fail(target + ": is a folder, where this tile should be written", true);
   }
@@ -604,8 +606,8 @@ TileReport MakeTile(const ImportTile& tile, const std::vector<ImportSource>& sou
     }
   }
   if (!progress(1)) return fail("stopped", false);
-  if (!platform::WriteOutputFile(tile.job.path, canvas.bytes.data(), canvas.bytes.size())) {
-    return fail(target + ": cannot be written", true);
+  if (!platform::WriteOutputFile(tile.job.path, canvas.bytes.data(), canvas.bytes.size(), &unwritten)) {
+    return fail(target + ": " + unwritten, true);
   }
   report.outcome = copiedFromFirst == taken && report.kept == 0 ? ImportOutcome::kCopied
                    : merging                                    ? ImportOutcome::kMerged

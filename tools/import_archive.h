@@ -22,11 +22,11 @@ struct ArchiveMember {
 
 class ArchiveReader {
  public:
-  // Opens the file at `path` (a path of this system; the user's `label` for it) and lists
-  // its members, nested archives opened through; `*archive` receives its number. Null
-  // with the reader's message (naming the file) when it cannot be listed: damaged, cut
-  // short, empty, or a format not read (7z, rar, ...). A file that is no archive is
-  // listed as its own one member (format kNone).
+  // Opens the file at `path` (in the platform layer's form, platform::FromUserPath; the
+  // user's `label` for it) and lists its members, nested archives opened through;
+  // `*archive` receives its number. Null with the reader's message (naming the file)
+  // when it cannot be listed: damaged, cut short, empty, or a format not read (7z, rar,
+  // ...). A file that is no archive is listed as its own one member (format kNone).
   const archive::Reader* Open(const std::string& path, const std::string& label, std::size_t* archive,
                               std::string* why);
   // All the bytes of `member`, checked against what its archive records; false with the

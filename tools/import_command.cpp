@@ -3,7 +3,6 @@
 // the plug-in serves, on several threads, with progress on stderr.
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -82,23 +81,13 @@ void ImportDetails(FILE* out) {
                "\n"
                "Exit status: 0 when all went through; %d when a source could not be used or\n"
                "read (the others still go through) or nothing was written; %d when FOLDER or a\n"
-               "tile cannot be written; %d when a tile failed otherwise; %d after Ctrl-C (no\n"
-               "partial tile is left: each is written under a temporary name and renamed when\n"
-               "complete). A FOLDER made by a run that writes no tile is removed again.\n",
+               "tile cannot be written; %d when a tile failed otherwise; 128 + the signal after\n"
+               "Ctrl-C (%d) or a termination signal (no partial tile is left: each is written\n"
+               "under a temporary name and renamed when complete). A FOLDER made by a run that\n"
+               "writes no tile is removed again.\n",
                kDefaultMinCover, kExitInput, kExitOutput, kExitFailed, kExitInterrupted);
 }
 const CommandHelp kImportHelp = {"import", "SOURCE... -o FOLDER [OPTION]...", ImportDetails};
-
-// Why the folder takes no new file, as the system says it.
-std::string WhyNotWritable(const std::string& folder) {
-#if defined(_WIN32)
-  (void)folder;
-  return "it takes no new file";
-#else
-  if (::access(folder.c_str(), W_OK | X_OK) != 0) return std::strerror(errno);
-  return "it takes no new file";
-#endif
-}
 
 // Makes the folder `path` (a path of this system); true when it is made or was there.
 bool MakeFolder(const std::string& path, bool* made, std::string* why) {
@@ -147,18 +136,18 @@ bool PrepareFolder(const std::string& folder, std::vector<std::string>* made) {
     bool madeOne = false;
     if (MakeFolder(folder.substr(0, end), &madeOne, &why) && madeOne) made->push_back(folder.substr(0, end));
   }
-  if (platform::CurrentEnv()->Inspect(folder.c_str()) != platform::PathKind::kFolder) {
+  if (platform::Inspect(platform::FromUserPath(folder).c_str()) != platform::PathKind::kFolder) {
     std::fprintf(stderr, "srtm import: the output folder %s cannot be made (%s)\n", folder.c_str(),
                  why.empty() ? "a file of that name is there" : why.c_str());
     return false;
   }
-  platform::OutputFile probe;  // opened and abandoned: nothing stays
-  if (!probe.Open(platform::FromUserPath(folder + "/.srtm-import"))) {
-    std::fprintf(stderr, "srtm import: the output folder %s cannot be written (%s)\n", folder.c_str(),
-                 WhyNotWritable(folder).c_str());
+  // A file of its own made and removed: nothing is opened where a tile goes (a named
+  // pipe there is to be opened once, by the tile).
+  why.clear();
+  if (!platform::FolderTakesFiles(platform::FromUserPath(folder), &why)) {
+    std::fprintf(stderr, "srtm import: the output folder %s cannot be written (%s)\n", folder.c_str(), why.c_str());
     return false;
   }
-  probe.Abandon();
   return true;
 }
 
@@ -379,7 +368,7 @@ int Import(int argc, char** argv) {
     }
     notWritten = notWritten || r.notWritten;
   }
-  std::fflush(stdout);
+  platform::FlushStandardOutput();
   if (written == 0) {  // nothing left in the folders this run made
     for (auto f = made.rbegin(); f != made.rend(); ++f) RemoveFolder(*f);
   }
@@ -392,7 +381,7 @@ int Import(int argc, char** argv) {
                  written, leftOut, failed, skipped, stopped, seconds);
     if (interrupted) std::fprintf(stderr, "import: stopped; no partial tile is left\n");
   }
-  if (interrupted) return kExitInterrupted;
+  if (interrupted) return InterruptedExitCode();
   if (notWritten) return kExitOutput;
   if (failed > unreadable) return kExitFailed;
   // A part of the tile list may hold only tiles left out where others hold the data.

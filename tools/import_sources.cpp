@@ -2,10 +2,9 @@
 // tiles (by the tool's own rule: the name starts with the corner, the size tells the
 // kind), which are rasters (measured by the raster engine), and which are passed over.
 //
-// Sources are named by the paths the user typed, the system's own: code page 932 in the
-// Windows world, which the platform layer hands to the system's A functions as they
-// are; UTF-8 natively, which it reads as they are too (a path without a drive letter
-// or a backslash is its own native path). Archives are listed and read by the
+// Sources are named by the paths the user typed, the system's own (code page 932 in the
+// Windows world, UTF-8 natively), and handed to the platform layer and the archive
+// readers in its form (platform::FromUserPath). Archives are listed and read by the
 // project's readers, the same in both worlds.
 #include <algorithm>
 #include <cstdio>
@@ -111,7 +110,7 @@ class Finder {
       : load_(load), archives_(archives), sources_(sources), errors_(errors), notes_(notes) {}
 
   void Take(const std::string& file) {
-    switch (platform::CurrentEnv()->Inspect(file.c_str())) {
+    switch (platform::Inspect(platform::FromUserPath(file).c_str())) {
       case platform::PathKind::kMissing: errors_->push_back(file + ": does not exist"); return;
       case platform::PathKind::kFolder: {
         Container folder(file);
@@ -203,14 +202,14 @@ class Finder {
     s.label = label;
     s.path = s.location = path;
     std::uint64_t size = 0;
-    platform::CurrentEnv()->GetFileSize(path.c_str(), &size);
+    platform::GetFileSize(platform::FromUserPath(path).c_str(), &size);
     if (!ArchiveName(name) && (size == kSrtm1FileSize || size == kSrtm3FileSize || EndsWith(name, ".hgt"))) {
       TakeOne(s, name, size, nullptr, c);
       return;
     }
     std::string why;
     std::size_t number = 0;
-    const archive::Reader* listing = archives_->Open(path, label, &number, &why);
+    const archive::Reader* listing = archives_->Open(platform::FromUserPath(path), label, &number, &why);
     if (!listing) {
       errors_->push_back(why);
     } else if (listing->format() != archive::Format::kNone) {
@@ -254,7 +253,7 @@ class Finder {
     std::vector<platform::DirEntry> entries;
     // The separator given, so that a name ending in a double-byte character whose trail
     // byte is a backslash's is not taken for one that ends in a separator.
-    if (!platform::CurrentEnv()->FindFiles((path + kPathSeparator).c_str(), "*", &entries)) {
+    if (!platform::FindFiles(platform::FromUserPath(path + kPathSeparator).c_str(), "*", &entries)) {
       notes_->push_back(label + ": cannot be read as a folder");
       return;
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/process.h"
 #include "tools/args.h"
 #include "tools/cli_util.h"
 #include "tools/commands.h"
@@ -50,11 +51,11 @@ int Help() {
               "Exit status:\n"
               "  0    done\n"
               "  1    a file does not match its tile (verify)\n"
-              "  2    wrong arguments\n"
+              "  2    wrong arguments (also an output that is one of the inputs)\n"
               "  3    an input that is missing, unreadable, damaged or not what it must be\n"
-              "  4    an output that cannot be written\n"
+              "  4    an output that cannot be written (standard output too)\n"
               "  5    work that failed (tiles that were not converted)\n"
-              "  130  stopped by Ctrl-C\n"
+              "  128+N  stopped by signal N: 130 Ctrl-C, 129 SIGHUP, 141 SIGPIPE, 143 SIGTERM\n"
               "\n"
               "Examples:\n"
               "  $ srtm classify N57E011.hgt\n"
@@ -78,10 +79,7 @@ int UsageError(const std::string& message) {
   return srtm::cli::kExitUsage;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::setlocale(LC_CTYPE, "");  // the terminal's character set, for the Japanese texts
+int Run(int argc, char** argv) {
   if (argc < 2) return UsageError("no COMMAND given");
   const char* first = argv[1];
   if (std::strcmp(first, "--help") == 0 || std::strcmp(first, "-h") == 0) return Help();
@@ -93,4 +91,12 @@ int main(int argc, char** argv) {
     if (std::strcmp(first, c.name) == 0) return c.run(argc - 2, argv + 2);
   }
   return UsageError(std::string(first[0] == '-' ? "unknown option '" : "unknown command '") + first + "'");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  srtm::platform::StartProcess();
+  std::setlocale(LC_CTYPE, "");  // the terminal's character set, for the Japanese texts
+  return srtm::cli::FinishMain("srtm", Run(argc, argv));
 }

@@ -13,6 +13,7 @@
 
 #include "hgt/paths.h"
 #include "platform/platform.h"
+#include "platform/process.h"
 #include "tools/cli_util.h"
 #include "xem/batch.h"
 #include "xem/converter.h"
@@ -42,7 +43,9 @@ class WorkerTarget : public ProgressTarget {
   void PumpHost() override {
     blocks_->fetch_add(1, std::memory_order_relaxed);
     ++pumps;
-    if (stop_->load(std::memory_order_relaxed)) cancelRequested = 1;
+    // A stop signal stops every thread after its block in progress, not only once the
+    // calling thread has seen it.
+    if (stop_->load(std::memory_order_relaxed) || platform::StopSignal() != 0) cancelRequested = 1;
   }
   std::int64_t pumps = 0;
 
@@ -152,8 +155,8 @@ CompressResult CompressTiles(const std::vector<TileJob>& tiles, const std::strin
   std::atomic<bool> stop{false};
   std::mutex mutex;
   std::condition_variable changed;
-  std::vector<std::pair<std::size_t, TileOutcome>> finished;  // guarded by mutex
-  int running = result.threads;                               // guarded by mutex
+  std::vector<FinishedTile> finished;  // guarded by mutex
+  int running = result.threads;        // guarded by mutex
 
   auto work = [&](HgtToXemConverter* converter) {
     WorkerTarget target(&blocks, &stop);
@@ -173,7 +176,8 @@ CompressResult CompressTiles(const std::vector<TileJob>& tiles, const std::strin
       blocks.fetch_add(std::max<std::int64_t>(0, BlocksPerTile(tile.kind) - target.pumps));
       std::lock_guard<std::mutex> lock(mutex);
       result.outcomes[i] = outcome;
-      finished.emplace_back(i, outcome);
+      result.outputFailed = result.outputFailed || (outcome == TileOutcome::kFailed && converter->outputFailed);
+      finished.push_back(FinishedTile{i, outcome, ok ? std::string() : converter->failure});
       changed.notify_all();
       if (outcome == TileOutcome::kStopped) break;
     }
@@ -212,10 +216,10 @@ CompressResult CompressTiles(const std::vector<TileJob>& tiles, const std::strin
       progress.finished.swap(finished);
       finished.clear();
     }
-    for (const auto& f : progress.finished) {
+    for (const FinishedTile& f : progress.finished) {
       ++progress.tilesDone;
-      if (f.second == TileOutcome::kConverted) ++result.converted;
-      if (f.second == TileOutcome::kFailed) ++result.failed;
+      if (f.outcome == TileOutcome::kConverted) ++result.converted;
+      if (f.outcome == TileOutcome::kFailed) ++result.failed;
     }
     progress.blocksDone = blocks.load();
     if (!poll(progress)) stop.store(true);

@@ -40,13 +40,21 @@ bool ParsePart(const char* text, int* part, int* parts);
 
 enum class TileOutcome : std::uint8_t { kNotStarted, kConverted, kFailed, kStopped };
 
+// A tile done: its index in the list, how it ended, and why it was not converted (the
+// converter's failure, naming the file; empty when it was).
+struct FinishedTile {
+  std::size_t index = 0;
+  TileOutcome outcome = TileOutcome::kNotStarted;
+  std::string failure;
+};
+
 struct CompressProgress {
   std::size_t tilesDone = 0;  // converted or failed
   std::size_t tilesTotal = 0;
   std::int64_t blocksDone = 0;  // of finished and running conversions
   std::int64_t blocksTotal = 0;
-  // Tiles finished since the previous report: index into the list, and the outcome.
-  std::vector<std::pair<std::size_t, TileOutcome>> finished;
+  // Tiles finished since the previous report.
+  std::vector<FinishedTile> finished;
 };
 
 struct CompressResult {
@@ -54,6 +62,7 @@ struct CompressResult {
   std::vector<std::string> written;   // XEM paths, in the order of the list
   std::size_t converted = 0;
   std::size_t failed = 0;
+  bool outputFailed = false;  // a tile failed because its XEM file could not be written
   bool stopped = false;
   int threads = 0;  // threads that ran (fewer than asked when buffers ran out)
   // As the batch reports: -1 when every tile was converted (or the list was empty), 0

@@ -305,10 +305,9 @@ int Render(int argc, char** argv) {
     std::fprintf(stderr, "srtm render: the picture is empty\n");
     return kExitFailed;
   }
-  if (!WriteOutput(output, png.data(), png.size())) {
-    std::fprintf(stderr, "srtm render: cannot write %s\n", output.c_str());
-    return kExitOutput;
-  }
+  const int written = WriteOutput("render", output, png.data(), png.size(),
+                                  isXem ? std::vector<std::string>{path} : ServedMapInputs(path, output));
+  if (written != kExitOk) return written;
   std::size_t counts[3] = {};
   for (Surface s : grid.surface) ++counts[static_cast<int>(s)];
   const double n = static_cast<double>(grid.surface.size());

@@ -52,7 +52,7 @@ TileCheck CheckTile(const std::string& userPath) {
     check.problem = "the path is too long for a tile";
     return check;
   }
-  const platform::PathKind what = platform::CurrentEnv()->Inspect(path.c_str());
+  const platform::PathKind what = platform::Inspect(path.c_str());
   if (what == platform::PathKind::kMissing) {
     check.problem = "no such file";
     return check;

@@ -235,10 +235,9 @@ int Block(int argc, char** argv) {
   std::vector<std::int16_t> block(BLOCK_SAMPLES);
   tile.ReadBlock(blockNumber, block.data());
   const std::vector<std::uint8_t> bytes = picture::EncodeRawSamples(block);
-  if (!WriteOutput(output, bytes.data(), bytes.size())) {
-    std::fprintf(stderr, "srtm block: cannot write %s\n", output.c_str());
-    return kExitOutput;
-  }
+  const int written = WriteOutput("block", output, bytes.data(), bytes.size(),
+                                  ServedMapInputs(platform::FromUserPath(positional[0]), output));
+  if (written != kExitOk) return written;
 
   FILE* info = InfoStream(output);
   const BlockOrigin origin = DecodeBlockNumber(blockNumber);

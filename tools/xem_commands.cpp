@@ -11,6 +11,7 @@
 #include "hgt/paths.h"
 #include "picture/raw_samples.h"
 #include "platform/platform.h"
+#include "platform/process.h"
 #include "tools/args.h"
 #include "tools/cli_util.h"
 #include "tools/commands.h"
@@ -185,7 +186,7 @@ int InfoOne(const std::string& file, bool json, bool header) {
     std::printf("  header fields:\n");
     PrintHeaderFields(reader);
   }
-  std::fflush(stdout);
+  platform::FlushStandardOutput();
   if (sound) return kExitOk;
   std::fprintf(stderr, "srtm info: %s: damaged: %s (%d of %d blocks damaged)\n", file.c_str(),
                check.firstDamage.message().c_str(), check.damaged, check.blocks);
@@ -466,10 +467,6 @@ int Decode(int argc, char** argv) {
   }
   const std::string inputPath = platform::FromUserPath(input);
   const std::string outputPath = platform::FromUserPath(output);
-  if (outputPath == inputPath) {
-    std::fprintf(stderr, "srtm decode: the output would replace the input %s\n", input.c_str());
-    return kExitUsage;
-  }
 
   if (tile) {
     ExportedEdges edges;
@@ -477,8 +474,9 @@ int Decode(int argc, char** argv) {
     const Status status = ExportHgt(inputPath, outputPath, &edges, &writeFailed);
     if (!status.ok()) {
       std::fprintf(stderr, "srtm decode: %s: %s\n", writeFailed ? output.c_str() : input.c_str(),
-                   status.ToString().c_str());
-      return writeFailed ? kExitOutput : kExitInput;
+                   writeFailed ? status.message().c_str() : status.ToString().c_str());
+      if (!writeFailed) return kExitInput;
+      return status.code() == Status::kInvalidArgument ? kExitUsage : kExitOutput;
     }
     std::string name, written;
     SplitPath(FormatTilePath("", edges.lat, edges.lon), nullptr, &name);
@@ -502,10 +500,8 @@ int Decode(int argc, char** argv) {
     return kExitInput;
   }
   const std::vector<std::uint8_t> bytes = picture::EncodeRawSamples(grid);
-  if (!WriteOutput(output, bytes.data(), bytes.size())) {
-    std::fprintf(stderr, "srtm decode: %s cannot be written\n", output.c_str());
-    return kExitOutput;
-  }
+  const int written = WriteOutput("decode", output, bytes.data(), bytes.size(), {inputPath});
+  if (written != kExitOk) return written;
   std::fprintf(InfoStream(output), "%d x %d samples written to %s\n", reader.header().gridWidth,
                reader.header().gridHeight, output.c_str());
   return kExitOk;

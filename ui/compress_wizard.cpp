@@ -32,7 +32,8 @@ void Notify(Dialog& page, unsigned message) {
 std::string FitBuffer(const std::string& text, std::size_t size) {
   std::size_t end = 0;
   while (end < text.size()) {
-    const std::size_t width = platform::IsLeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1;
+    const auto byte = static_cast<unsigned char>(text[end]);
+    const std::size_t width = platform::IsPathLeadByte(byte, platform::kPathCodePage) ? 2 : 1;
     if (end + width > size - 1 || end + width > text.size()) break;
     end += width;
   }

@@ -70,6 +70,8 @@ int HgtToXemConverter::AllocateBuffers(int width, int height) {
 int HgtToXemConverter::ConvertFile(const std::string& hgtPath, const std::string& outputFolder, double south,
                                    double west, double north, double east, int blockWidth, int blockHeight, int width,
                                    int height, int overwrite) {
+  failure.clear();
+  outputFailed = false;
   const int result =
       Convert(hgtPath, outputFolder, south, west, north, east, blockWidth, blockHeight, width, height, overwrite);
   ProgressSetPercent(100);
@@ -83,6 +85,7 @@ int HgtToXemConverter::Convert(const std::string& hgtPath, const std::string& ou
   // anything else would read past the tile.
   if (width < 2 || height < 2 || blockWidth < 1 || blockHeight < 1 || (width - 1) % blockWidth != 0 ||
       (height - 1) % blockHeight != 0 || raw_.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
+    failure = "the tile's size is not whole blocks";
     return 0;
   }
   const std::size_t samples = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
@@ -109,12 +112,17 @@ int HgtToXemConverter::Convert(const std::string& hgtPath, const std::string& ou
   if (!(north > south) || !(east > west) || !EdgeValue(south * 360000, &h.southEdge) ||
       !EdgeValue(west * 360000, &h.westEdge) || !EdgeValue((height - 1) * 100 / (north - south), &h.resolutionY) ||
       !EdgeValue((width - 1) * 100 / (east - west), &h.resolutionX)) {
+    failure = "the tile's edges do not fit the header";
     return 0;
   }
 
+  const std::string tileName = platform::ToNativePath(hgtPath);
   {
     auto input = platform::OpenShared(hgtPath.c_str());
-    if (!input) return 0;
+    if (!input) {
+      failure = tileName + ": " + platform::LastErrorText();
+      return 0;
+    }
     // A tile that came up short or grew (it was truncated or replaced after it was
     // classified) is a read error, never a file compressed from what the buffer held
     // before or from the first samples of some other file.
@@ -123,6 +131,7 @@ int HgtToXemConverter::Convert(const std::string& hgtPath, const std::string& ou
     std::size_t extra = 0;
     if (!input->Read(raw_.data(), 2 * samples, &got) || got != 2 * samples || !input->Read(&beyond, 1, &extra) ||
         extra != 0) {
+      failure = tileName + ": not " + std::to_string(2 * samples) + " bytes that can be read";
       ShowError(kTextCannotRead);
       return 0;
     }
@@ -145,17 +154,31 @@ int HgtToXemConverter::Convert(const std::string& hgtPath, const std::string& ou
   h.flags = kFlagsWritten;
   h.headerChecksum = 0;
 
-  if (!XemPathForTile(hgtPath, outputFolder, &outputPath)) return 0;
-  if (!overwrite && platform::FileExists(outputPath.c_str())) return 0;
+  if (!XemPathForTile(hgtPath, outputFolder, &outputPath)) {
+    failure = "the output folder's path and the name are longer than " + std::to_string(kPathBufferSize - 1) + " bytes";
+    outputFailed = true;
+    return 0;
+  }
+  const std::string xemName = platform::ToNativePath(outputPath);
+  if (!overwrite && platform::FileExists(outputPath.c_str())) return 0;  // no failure: left as asked
 
   // The block buffers come before the file: a failure here touches nothing on disk.
   const std::size_t blockSamples = static_cast<std::size_t>(blockWidth) * static_cast<std::size_t>(blockHeight);
   const std::size_t capacity = TileCodec::MaxCompressedBytes(blockSamples);
   auto block = platform::AllocateArray<std::int16_t>(blockSamples);
   auto compressed = platform::AllocateArray<std::uint8_t>(capacity);
-  if (!block || !compressed || capacity > std::numeric_limits<std::uint32_t>::max()) return 0;
+  if (!block || !compressed || capacity > std::numeric_limits<std::uint32_t>::max()) {
+    failure = "out of memory";
+    return 0;
+  }
 
-  if (!writer.StartFile(outputPath, nullptr, nullptr, nullptr)) return 0;
+  // The writer's failures are the output's: it tells why, and leaves no partial file.
+  const auto writeFailed = [&] {
+    failure = xemName + ": " + writer.error();
+    outputFailed = true;
+    return 0;
+  };
+  if (!writer.StartFile(outputPath, nullptr, nullptr, nullptr, hgtPath)) return writeFailed();
 
   const std::int16_t* source = raw_.data();
   if (fillVoids) {
@@ -176,9 +199,12 @@ int HgtToXemConverter::Convert(const std::string& hgtPath, const std::string& ou
       }
       auto length = static_cast<std::uint32_t>(capacity);
       if (!TileCodec::CompressBlock(compressed.get(), &length, block.get(),
-                                    static_cast<std::uint32_t>(2 * blockSamples), h.codec, blockWidth) ||
-          !writer.AppendBlock(x0 / blockWidth, y0 / blockHeight, compressed.get(), static_cast<std::int32_t>(length))) {
+                                    static_cast<std::uint32_t>(2 * blockSamples), h.codec, blockWidth)) {
+        failure = "a block does not compress";
         return 0;  // the writer is destroyed with the file: it deletes it
+      }
+      if (!writer.AppendBlock(x0 / blockWidth, y0 / blockHeight, compressed.get(), static_cast<std::int32_t>(length))) {
+        return writeFailed();
       }
       // Steps of two percentage points: with 50 or more blocks none is missed.
       if (finished * 100 / total == reported * 100 / total + 2) {
@@ -189,13 +215,14 @@ int HgtToXemConverter::Convert(const std::string& hgtPath, const std::string& ou
       ProgressPump();
       if (ProgressIsCancelled()) {
         writer.Abandon();
+        failure = "stopped";
         return 0;
       }
     }
   }
   // A final header or index that cannot be written fails the conversion; Finish has
   // deleted the file then.
-  return writer.Finish();
+  return writer.Finish() ? 1 : writeFailed();
 }
 
 }  // namespace srtm

@@ -34,6 +34,11 @@ class HgtToXemConverter {
 
   // The path of the XEM file of the last ConvertFile (set before the existence test).
   std::string outputPath;
+  // Why the last ConvertFile returned 0, naming the file in the system's form
+  // ("/out/N57E011.xem: No space left on device"); empty after a success and for an
+  // existing file left alone. outputFailed: it was the XEM file that could not be written.
+  std::string failure;
+  bool outputFailed = false;
 
   // Allocates the raw and filled sample buffers of width x height samples. 1, or 0
   // after the message "memory cannot be allocated".

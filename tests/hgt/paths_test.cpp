@@ -1,4 +1,5 @@
-// Tile names and path helpers: separators, double-byte folder names, tile kinds.
+// Tile names and path helpers: separators, double-byte folder names in code page 932 and
+// in UTF-8 (each named explicitly, whatever the world's), tile kinds.
 #include "hgt/paths.h"
 
 #include <cstring>
@@ -14,95 +15,117 @@ namespace srtm {
 namespace {
 
 using test::MakeFolder;
+constexpr PathCodePage kSjis = PathCodePage::kShiftJis;
+constexpr PathCodePage kUtf8 = PathCodePage::kUtf8;
 
 // A folder name whose second character is the double-byte 0x95 0x5C (its trail byte
 // is the code of a backslash).
 const std::string kDbcsFolder = "C:\\\x95\x5C";
+// "テスト" in UTF-8: its last byte, 0x88, is a lead byte in code page 932, which would
+// take a backslash after it for its trail byte.
+const std::string kUtf8Folder = "Z:\\\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";
 
 TEST(EndsWithBackslash, OnlyASingleByteBackslashAtTheEndCounts) {
-  EXPECT_TRUE(EndsWithBackslash("C:\\data\\"));
-  EXPECT_TRUE(EndsWithBackslash("\\"));
-  EXPECT_FALSE(EndsWithBackslash(""));
-  EXPECT_FALSE(EndsWithBackslash("C:\\data"));
-  EXPECT_FALSE(EndsWithBackslash("C:"));
+  for (PathCodePage cp : {kSjis, kUtf8}) {
+    EXPECT_TRUE(EndsWithBackslash("C:\\data\\", cp));
+    EXPECT_TRUE(EndsWithBackslash("\\", cp));
+    EXPECT_FALSE(EndsWithBackslash("", cp));
+    EXPECT_FALSE(EndsWithBackslash("C:\\data", cp));
+    EXPECT_FALSE(EndsWithBackslash("C:", cp));
+  }
   // The trail byte of a double-byte character is not a separator.
-  EXPECT_FALSE(EndsWithBackslash(kDbcsFolder.c_str()));
-  EXPECT_TRUE(EndsWithBackslash((kDbcsFolder + "\\").c_str()));
+  EXPECT_FALSE(EndsWithBackslash(kDbcsFolder.c_str(), kSjis));
+  EXPECT_TRUE(EndsWithBackslash((kDbcsFolder + "\\").c_str(), kSjis));
   // Half-width katakana are single bytes, so a backslash after one still counts.
-  EXPECT_TRUE(EndsWithBackslash("C:\\\xB1\\"));
+  EXPECT_TRUE(EndsWithBackslash("C:\\\xB1\\", kSjis));
   // A lead byte cut off by the terminator ends the walk without reading past it.
-  EXPECT_FALSE(EndsWithBackslash("C:\\x\\\x95"));
+  EXPECT_FALSE(EndsWithBackslash("C:\\x\\\x95", kSjis));
+  // In UTF-8 no byte of a character pairs with the separator after it.
+  EXPECT_TRUE(EndsWithBackslash((kUtf8Folder + "\\").c_str(), kUtf8));
+  EXPECT_FALSE(EndsWithBackslash((kUtf8Folder + "\\").c_str(), kSjis));
 }
 
 TEST(AppendPath, MakesExactlyOneSeparator) {
   char buffer[kPathBufferSize] = "C:\\data";
-  ASSERT_TRUE(AppendPath(buffer, "\\N35E139.hgt"));
+  ASSERT_TRUE(AppendPath(buffer, "\\N35E139.hgt", kSjis));
   EXPECT_STREQ(buffer, "C:\\data\\N35E139.hgt");
 
   std::strcpy(buffer, "C:\\data\\");
-  ASSERT_TRUE(AppendPath(buffer, "N35E139.hgt"));
+  ASSERT_TRUE(AppendPath(buffer, "N35E139.hgt", kSjis));
   EXPECT_STREQ(buffer, "C:\\data\\N35E139.hgt");
 
   buffer[0] = '\0';
-  ASSERT_TRUE(AppendPath(buffer, "x"));
+  ASSERT_TRUE(AppendPath(buffer, "x", kSjis));
   EXPECT_STREQ(buffer, "\\x");
 
   // Only one leading backslash of the name is dropped.
   std::strcpy(buffer, "C:\\data\\");
-  ASSERT_TRUE(AppendPath(buffer, "\\\\x"));
+  ASSERT_TRUE(AppendPath(buffer, "\\\\x", kSjis));
   EXPECT_STREQ(buffer, "C:\\data\\\\x");
 
-  // A folder ending in the double-byte 0x95 0x5C gets its own separator.
+  // A folder ending in the double-byte 0x95 0x5C gets its own separator; in UTF-8 a
+  // folder ending in its separator gets none more.
   std::string path = kDbcsFolder;
-  ASSERT_TRUE(AppendPath(path, "N35E139.hgt"));
+  ASSERT_TRUE(AppendPath(path, "N35E139.hgt", kSjis));
   EXPECT_EQ(path, kDbcsFolder + "\\N35E139.hgt");
+  path = kUtf8Folder + "\\";
+  ASSERT_TRUE(AppendPath(path, "N35E139.hgt", kUtf8));
+  EXPECT_EQ(path, kUtf8Folder + "\\N35E139.hgt");
 }
 
 TEST(AppendPath, RefusesWhatDoesNotFitAndLeavesTheBufferAlone) {
-  // 258 bytes + separator + terminator fill the buffer exactly; one more byte does not fit.
-  std::string folder(258, 'a');
+  // The buffer holds kPathBufferSize - 1 bytes and the terminator (259 in the Windows
+  // world): a folder of 2 fewer takes a separator and one byte, one more does not fit.
+  std::string folder(kPathBufferSize - 2, 'a');
   char buffer[kPathBufferSize];
   std::strcpy(buffer, folder.c_str());
   EXPECT_FALSE(AppendPath(buffer, "b"));
   EXPECT_EQ(std::string(buffer), folder);
-  std::string exact(257, 'a');
+  std::string exact(kPathBufferSize - 3, 'a');
   std::strcpy(buffer, exact.c_str());
   ASSERT_TRUE(AppendPath(buffer, "b"));
-  EXPECT_EQ(std::strlen(buffer), 259u);
+  EXPECT_EQ(std::strlen(buffer), kPathBufferSize - 1);
 
   // A buffer that holds no terminator at all is refused, not scanned past its end.
   std::memset(buffer, 'a', sizeof buffer);
   EXPECT_FALSE(AppendPath(buffer, "b"));
 
-  std::string path(300, 'a');
+  std::string path(kPathBufferSize + 40, 'a');
   EXPECT_FALSE(AppendPath(path, "b"));
-  EXPECT_EQ(path.size(), 300u);
-  std::string nearlyFull(250, 'a');
+  EXPECT_EQ(path.size(), kPathBufferSize + 40);
+  std::string nearlyFull(kPathBufferSize - 10, 'a');
   EXPECT_FALSE(AppendPath(nearlyFull, "N35E139.hgt"));
-  EXPECT_EQ(nearlyFull, std::string(250, 'a'));
+  EXPECT_EQ(nearlyFull, std::string(kPathBufferSize - 10, 'a'));
 }
 
 TEST(FindFileName, AfterLastBackslashElseColonElseStart) {
   const char* path = "C:\\a\\N35E139.hgt";
-  EXPECT_EQ(FindFileName(path), path + 5);
+  EXPECT_EQ(FindFileName(path, kSjis), path + 5);
   const char* drive = "C:N35E139.HGT";
-  EXPECT_EQ(FindFileName(drive), drive + 2);
+  EXPECT_EQ(FindFileName(drive, kSjis), drive + 2);
   const char* bare = "N35E139.HGT";
-  EXPECT_EQ(FindFileName(bare), bare);
+  EXPECT_EQ(FindFileName(bare, kSjis), bare);
   // The 0x5C trail bytes are not separators: the name starts after "C:\".
   std::string dbcs = kDbcsFolder + "\x95\x5Cname.hgt";
-  EXPECT_STREQ(FindFileName(dbcs.c_str()), "\x95\x5C\x95\x5Cname.hgt");
+  EXPECT_STREQ(FindFileName(dbcs.c_str(), kSjis), "\x95\x5C\x95\x5Cname.hgt");
+  // In UTF-8 the separator after a character is one, whatever that character's bytes.
+  const std::string utf8 = kUtf8Folder + "\\N35E139.hgt";
+  EXPECT_STREQ(FindFileName(utf8.c_str(), kUtf8), "N35E139.hgt");
 }
 
 TEST(SplitPath, FolderKeepsItsSeparatorAndMayBeThePathItself) {
   std::string folder, name;
-  ASSERT_TRUE(SplitPath("C:N35E139.HGT", &folder, &name));
+  ASSERT_TRUE(SplitPath("C:N35E139.HGT", &folder, &name, kSjis));
   EXPECT_EQ(folder, "C:");
   EXPECT_EQ(name, "N35E139.HGT");
 
   std::string path = kDbcsFolder + "\\N57E011.hgt";
-  ASSERT_TRUE(SplitPath(path, &path, &name));
+  ASSERT_TRUE(SplitPath(path, &path, &name, kSjis));
   EXPECT_EQ(path, kDbcsFolder + "\\");
+  EXPECT_EQ(name, "N57E011.hgt");
+  path = kUtf8Folder + "\\N57E011.hgt";
+  ASSERT_TRUE(SplitPath(path, &folder, &name, kUtf8));
+  EXPECT_EQ(folder, kUtf8Folder + "\\");
   EXPECT_EQ(name, "N57E011.hgt");
 
   ASSERT_TRUE(SplitPath("C:\\x\\y", nullptr, &name));
@@ -112,10 +135,10 @@ TEST(SplitPath, FolderKeepsItsSeparatorAndMayBeThePathItself) {
 
   // Too long for a path buffer: refused, outputs untouched.
   folder = name = "keep";
-  EXPECT_FALSE(SplitPath(std::string(260, 'a'), &folder, &name));
+  EXPECT_FALSE(SplitPath(std::string(kPathBufferSize, 'a'), &folder, &name));
   EXPECT_EQ(folder, "keep");
   EXPECT_EQ(name, "keep");
-  EXPECT_TRUE(SplitPath(std::string(259, 'a'), &folder, &name));
+  EXPECT_TRUE(SplitPath(std::string(kPathBufferSize - 1, 'a'), &folder, &name));
 }
 
 TEST(FormatTilePath, HemisphereLettersAndZeroPadding) {
@@ -176,15 +199,17 @@ TEST_F(ClassifyTest, CornerIsWrittenEvenWhenTheSizeIsWrong) {
 }
 
 TEST_F(ClassifyTest, DoubleByteFolderAndOverlongPaths) {
-  // A real folder whose name's trail byte is 0x5C: the tile in it is still found by name.
-  std::string folder = folder_.File("\x95\x5C");
+  // A real folder whose name's last byte pairs with the separator in the other code page
+  // (0x95 0x5C in code page 932, "テスト" in UTF-8): the tile in it is still found by name.
+  const bool sjis = platform::kPathCodePage == kSjis;
+  std::string folder = folder_.File(sjis ? "\x95\x5C" : "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88");
   ASSERT_TRUE(MakeFolder(folder));
   std::string path = folder + "\\N35E139.hgt";
   ASSERT_TRUE(test::WriteBytes(path, std::vector<std::uint8_t>(kSrtm3FileSize)));
   EXPECT_EQ(ClassifyHgtFile(path), kSrtm3);
 
   // A path that does not fit a path buffer is never a tile.
-  std::string longPath = "C:\\" + std::string(300, 'a') + "\\N35E139.hgt";
+  std::string longPath = "C:\\" + std::string(kPathBufferSize + 40, 'a') + "\\N35E139.hgt";
   double lat = 7, lon = 7;
   EXPECT_EQ(ClassifyHgtFile(longPath, &lat, &lon), kNotTile);
   EXPECT_EQ(lat, 7.0);

@@ -53,7 +53,10 @@ TEST_F(OutputFileTest, ReplacesARegularFileOnlyWhenComplete) {
   WriteAll(Plugin("out.raw"), "old contents");
 
   // A write that fails part-way, a close that fails and a rename that fails each leave
-  // the old file byte for byte and no temporary file.
+  // the old file byte for byte and no temporary file, and tell the system's reason (not
+  // that of removing the temporary file after it).
+  const platform::Failure reasons[] = {platform::Failure::kDiskFull, platform::Failure::kIoError,
+                                       platform::Failure::kAccessDenied};
   for (int fault = 0; fault < 3; ++fault) {
     test::FaultInjector faults;
     if (fault == 0) faults.diskSpace = 1000;
@@ -66,6 +69,7 @@ TEST_F(OutputFileTest, ReplacesARegularFileOnlyWhenComplete) {
     out.Write(big.data(), big.size());
     out.Write("x", 1);
     EXPECT_FALSE(out.Commit()) << "fault " << fault;
+    EXPECT_EQ(out.error(), platform::ErrorText(reasons[fault])) << "fault " << fault;
     EXPECT_EQ(ReadAll(Plugin("out.raw")), "old contents") << "fault " << fault;
     EXPECT_EQ(Names(), std::vector<std::string>{"out.raw"}) << "fault " << fault;
   }
@@ -102,12 +106,24 @@ TEST_F(OutputFileTest, ATemporaryNameTakenByAUserFileIsPassedOver) {
   EXPECT_EQ(ReadAll(Plugin("out.raw")), "new");
 }
 
-TEST_F(OutputFileTest, RefusesFoldersAndMissingFoldersCreatingNothing) {
+TEST_F(OutputFileTest, RefusesFoldersMissingFoldersAndInputsCreatingNothing) {
   OutputFile out;
   EXPECT_FALSE(out.Open(folder_.path()));
+  EXPECT_EQ(out.error(), platform::ErrorText(platform::Failure::kIsADirectory));
   EXPECT_FALSE(out.Open(Plugin("no\\such\\out.raw")));
+  EXPECT_FALSE(out.error().empty());
   EXPECT_TRUE(Names().empty());
   EXPECT_FALSE(out.Commit());
+
+  // An input is refused by whatever path names it.
+  WriteAll(Plugin("in.raw"), "input");
+  EXPECT_FALSE(out.Open(Plugin(".\\in.raw"), {Plugin("in.raw")}));
+  EXPECT_TRUE(out.isAnInput());
+  EXPECT_EQ(Names(), std::vector<std::string>{"in.raw"});
+  EXPECT_EQ(ReadAll(Plugin("in.raw")), "input");
+  ASSERT_TRUE(out.Open(Plugin("out.raw"), {Plugin("in.raw")}));
+  EXPECT_FALSE(out.isAnInput());
+  EXPECT_TRUE(out.Write("o", 1) && out.Commit());
 }
 
 #if defined(_WIN32)

@@ -4,6 +4,13 @@
 
 namespace srtm::test {
 
+namespace {
+bool Failed(platform::Failure failure) {
+  platform::SimulateFailure(failure);
+  return false;
+}
+}  // namespace
+
 class FaultInjector::ReadFile final : public platform::File {
  public:
   ReadFile(std::unique_ptr<platform::File> inner, FaultInjector* env) : inner_(std::move(inner)), env_(env) {}
@@ -39,21 +46,23 @@ class FaultInjector::WriteFile final : public platform::File {
     return inner_->ReadAt(offset, buffer, size, got);
   }
   bool Write(const void* data, std::size_t size) override {
-    if (++env_->writes == env_->failWrite) return false;
+    if (++env_->writes == env_->failWrite) return Failed(platform::Failure::kIoError);
     std::size_t fits = size;
     if (env_->diskSpace >= 0) fits = static_cast<std::size_t>(std::min<std::int64_t>(env_->diskSpace, size));
     if (fits > 0 && !inner_->Write(data, fits)) return false;
     env_->bytesWritten += static_cast<std::int64_t>(fits);
     if (env_->diskSpace >= 0) env_->diskSpace -= static_cast<std::int64_t>(fits);
-    return fits == size;
+    return fits == size || Failed(platform::Failure::kDiskFull);
   }
-  bool Seek(std::uint64_t offset) override { return !env_->failSeek && inner_->Seek(offset); }
+  bool Seek(std::uint64_t offset) override {
+    return env_->failSeek ? Failed(platform::Failure::kIoError) : inner_->Seek(offset);
+  }
   std::uint64_t Tell() override { return inner_->Tell(); }
   bool Close() override {
     if (closed_) return true;
     closed_ = true;
     const bool ok = inner_->Close();
-    return ++env_->closes != env_->failClose && ok;
+    return ++env_->closes == env_->failClose ? Failed(platform::Failure::kIoError) : ok;
   }
 
  private:
@@ -63,6 +72,11 @@ class FaultInjector::WriteFile final : public platform::File {
 };
 
 FaultInjector::FaultInjector() : previous_(platform::SetEnv(this)) {}
+
+std::unique_ptr<platform::File> FaultInjector::Refused() {
+  platform::SimulateFailure(platform::Failure::kAccessDenied);
+  return nullptr;
+}
 
 FaultInjector::~FaultInjector() { platform::SetEnv(previous_); }
 
@@ -85,28 +99,28 @@ std::unique_ptr<platform::File> FaultInjector::OpenShared(const char* path) {
 
 std::unique_ptr<platform::File> FaultInjector::Create(const char* path) {
   if (beforeCreate) beforeCreate(path);
-  if (++creates == failCreate) return nullptr;
+  if (++creates == failCreate) return Refused();
   auto file = previous_->Create(path);
   if (!file) return nullptr;
   return std::make_unique<WriteFile>(std::move(file), this);
 }
 
-std::unique_ptr<platform::File> FaultInjector::CreateNew(const char* path) {
+std::unique_ptr<platform::File> FaultInjector::CreateNew(const char* path, const char* like) {
   if (beforeCreate) beforeCreate(path);
-  if (++creates == failCreate) return nullptr;
-  auto file = previous_->CreateNew(path);
+  if (++creates == failCreate) return Refused();
+  auto file = previous_->CreateNew(path, like);
   if (!file) return nullptr;
   return std::make_unique<WriteFile>(std::move(file), this);
 }
 
-std::unique_ptr<platform::File> FaultInjector::StandardOutput() {
-  auto file = previous_->StandardOutput();
+std::unique_ptr<platform::File> FaultInjector::OpenDescriptor(int descriptor) {
+  auto file = previous_->OpenDescriptor(descriptor);
   if (!file) return nullptr;
   return std::make_unique<WriteFile>(std::move(file), this);
 }
 
 bool FaultInjector::Rename(const char* from, const char* to) {
-  if (++renames == failRename) return false;
+  if (++renames == failRename) return Failed(platform::Failure::kAccessDenied);
   return previous_->Rename(from, to);
 }
 

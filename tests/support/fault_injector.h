@@ -2,7 +2,9 @@
 // fails chosen requests: the k-th write, read, allocation, create, close or rename,
 // seeks, allocations of chosen sizes, reads that come up short, every write once the
 // disk is full, and actions run just before a file is opened or created (to
-// swap a tile, truncate it or take its folder away at that very moment). Installed for
+// swap a tile, truncate it or take its folder away at that very moment). A failed
+// request leaves the system's reason as a real one would (platform::LastErrorText: a
+// full disk, an I/O error, or access denied for a create or a rename). Installed for
 // its lifetime; everything not failed goes to the Env it replaced.
 #pragma once
 
@@ -56,15 +58,16 @@ class FaultInjector : public platform::Env {
   std::unique_ptr<platform::File> OpenShared(const char* path) override;
   std::unique_ptr<platform::File> Create(const char* path) override;
   // Counted, failed and watched as Create is.
-  std::unique_ptr<platform::File> CreateNew(const char* path) override;
+  std::unique_ptr<platform::File> CreateNew(const char* path, const char* like) override;
   bool MayAllocate(std::size_t bytes) override;
   bool GetFileSize(const char* path, std::uint64_t* size) override { return previous_->GetFileSize(path, size); }
   bool FileExists(const char* path) override { return previous_->FileExists(path); }
   bool Delete(const char* path) override { return previous_->Delete(path); }
   bool Rename(const char* from, const char* to) override;
-  platform::PathKind Inspect(const char* path) override { return previous_->Inspect(path); }
-  std::string FollowLinks(const char* path) override { return previous_->FollowLinks(path); }
-  std::unique_ptr<platform::File> StandardOutput() override;
+  bool Locate(const char* path, platform::Destination* out) override { return previous_->Locate(path, out); }
+  bool Identify(const char* path, platform::FileId* out) override { return previous_->Identify(path, out); }
+  // Written through as files it created are.
+  std::unique_ptr<platform::File> OpenDescriptor(int descriptor) override;
   bool FindFiles(const char* folder, const char* pattern, std::vector<platform::DirEntry>* out) override {
     return previous_->FindFiles(folder, pattern, out);
   }
@@ -75,6 +78,7 @@ class FaultInjector : public platform::Env {
  private:
   class ReadFile;
   class WriteFile;
+  static std::unique_ptr<platform::File> Refused();
   platform::Env* previous_;
 };
 

@@ -22,9 +22,9 @@ class InterruptingEnv : public platform::Env {
  public:
   explicit InterruptingEnv(int at) : at_(at) { previous_ = platform::SetEnv(this); }
   ~InterruptingEnv() override { platform::SetEnv(previous_ == platform::DefaultEnv() ? nullptr : previous_); }
-  std::unique_ptr<platform::File> Create(const char* path) override {
+  std::unique_ptr<platform::File> CreateNew(const char* path, const char* like) override {
     if (++created_ == at_) std::raise(SIGINT);
-    return Env::Create(path);
+    return Env::CreateNew(path, like);
   }
 
  private:

@@ -9,6 +9,7 @@
 #include "tests/support/test_support.h"
 #include "tests/xem/xem_test_support.h"
 #include "xem/codec.h"
+#include "hgt/paths.h"
 #include "xem/converter.h"
 #include "xem/xem_reader.h"
 
@@ -231,13 +232,15 @@ TEST_F(ConvertTest, WriteAllocationAndFinishFailuresLeaveNoFile) {
 }
 
 TEST_F(ConvertTest, OutputPathsThatDoNotFitFailCleanly) {
-  const std::string deep = out_ + "\\" + std::string(250 - out_.size(), 'd');
+  const std::string deep = out_ + "\\" + std::string(kPathBufferSize - 10 - out_.size(), 'd');
   ASSERT_EQ(converter_.AllocateBuffers(1201, 1201), 1);
   test::WriteBytes(folder_.File("N57E011.hgt"), real_);
   const double h = 0.5 / 1200;
   EXPECT_EQ(converter_.ConvertFile(folder_.File("N57E011.hgt"), deep, 57 - h, 11 - h, 58 - h, 12 - h, 120, 120, 1201,
                                    1201, 1),
             0);
+  EXPECT_TRUE(converter_.outputFailed);
+  EXPECT_NE(converter_.failure.find(std::to_string(kPathBufferSize - 1) + " bytes"), std::string::npos);
   std::string path;
   EXPECT_FALSE(XemPathForTile(folder_.File("N57E011.hgt"), deep, &path));
   EXPECT_TRUE(XemPathForTile("C:\\a.b\\N35E139", "D:\\out", &path));

@@ -1,6 +1,9 @@
 // The XEM file: header and index bytes at their offsets, the writer and its failures
 // (never a partial file), and the reader's checks on damaged files.
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <thread>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -13,6 +16,10 @@
 #include "xem/codec.h"
 #include "xem/xem_reader.h"
 #include "xem/xem_writer.h"
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
 
 namespace srtm {
 namespace {
@@ -229,10 +236,12 @@ TEST_F(XemFileTest, EveryWriteFailureLeavesNoFile) {
 }
 
 TEST_F(XemFileTest, AFileThereIsReplacedOnlyByACompleteOne) {
-  EXPECT_EQ(XemFileWriter::TemporaryPath("C:\\out\\N57E011.xem"), "C:\\out\\N57E011.xe~");
-  EXPECT_EQ(XemFileWriter::TemporaryPath("a.XEM"), "a.XE~");
-  EXPECT_EQ(XemFileWriter::TemporaryPath("a.bin"), "a.bin~");
-  const std::string temporary = XemFileWriter::TemporaryPath(path_);
+  // Only the XEM file is in the folder; its temporary file is gone.
+  const auto onlyTheFile = [this] {
+    std::vector<platform::DirEntry> entries;
+    platform::FindFiles(folder_.path().c_str(), "*", &entries);
+    return entries.size() == 1 && entries[0].name == "a.xem";
+  };
   const Bytes old = {'o', 'l', 'd'};
   for (int n = 1; n <= 9; ++n) {
     SCOPED_TRACE("write " + std::to_string(n) + " fails");
@@ -242,20 +251,25 @@ TEST_F(XemFileTest, AFileThereIsReplacedOnlyByACompleteOne) {
     XemFileWriter writer;
     EXPECT_EQ(Write(writer, path_), 0);
     EXPECT_EQ(test::ReadBytes(path_), old);
-    EXPECT_FALSE(test::Exists(temporary));
+    EXPECT_TRUE(onlyTheFile());
+    EXPECT_FALSE(writer.error().empty());
   }
   XemFileWriter writer;
   writer.Prepare(1);
   ASSERT_EQ(writer.StartFile(path_, nullptr, nullptr, nullptr), 1);
-  EXPECT_TRUE(test::Exists(temporary));
+  EXPECT_FALSE(onlyTheFile());
   EXPECT_EQ(test::ReadBytes(path_), old);  // still the old file while the new one is written
   writer.Abandon();
   EXPECT_EQ(test::ReadBytes(path_), old);
-  EXPECT_FALSE(test::Exists(temporary));
+  EXPECT_TRUE(onlyTheFile());
   ASSERT_EQ(Write(writer, path_), 1);
   EXPECT_NE(test::ReadBytes(path_), old);
-  EXPECT_FALSE(test::Exists(temporary));
+  EXPECT_TRUE(onlyTheFile());
   EXPECT_TRUE(reader_.Open(path_).ok());
+  // The file it is written from is never the one replaced.
+  writer.Prepare(1);
+  EXPECT_EQ(writer.StartFile(path_, nullptr, nullptr, nullptr, path_), 0);
+  EXPECT_NE(writer.error().find("is the input"), std::string::npos) << writer.error();
 }
 
 TEST_F(XemFileTest, BlocksMustMatchBlockCount) {
@@ -400,6 +414,40 @@ TEST_F(XemFileTest, TruncatedOrFlippedFilesNeverCrash) {
     if (Reopen(b).ok()) reader_.ReadGrid(&grid);  // any outcome but a crash
   }
 }
+
+#if !defined(_WIN32)
+// A named pipe cannot go back for the header: the file goes through it in order, the
+// same bytes as a regular file, and a failed write leaves the pipe as it was.
+TEST_F(XemFileTest, APipeGetsTheFileInOrderAndStays) {
+  XemFileWriter writer;
+  ASSERT_EQ(Write(writer, path_), 1);
+  const Bytes regular = test::ReadBytes(path_);
+  const std::string pipe = folder_.File("pipe.xem");
+  const std::string native = platform::ToNativePath(pipe);
+  ASSERT_EQ(::mkfifo(native.c_str(), 0600), 0);
+  for (int failWrite : {0, 1}) {
+    SCOPED_TRACE(failWrite ? "the write fails" : "all goes through");
+    std::string received;
+    std::thread reader([&] {
+      std::ifstream in(native, std::ios::binary);
+      received.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    });
+    {
+      test::FaultInjector env;
+      env.failWrite = failWrite;
+      EXPECT_EQ(Write(writer, pipe), failWrite ? 0 : 1);
+      EXPECT_EQ(writer.error().empty(), failWrite == 0) << writer.error();
+    }
+    reader.join();
+    if (!failWrite) {
+      EXPECT_EQ(Bytes(received.begin(), received.end()), regular);
+    }
+    struct stat st;
+    ASSERT_EQ(::lstat(native.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace srtm

@@ -707,7 +707,7 @@ bool WindowStore::FileNameDialog(OpenFileNameRecord* record, bool open) {
   std::string path = answer.second;
   std::size_t nameStart = 0;
   for (std::size_t i = 0; i < path.size(); ++i) {
-    if (platform::IsLeadByte(static_cast<unsigned char>(path[i]))) {
+    if (platform::IsPathLeadByte(static_cast<unsigned char>(path[i]), platform::kPathCodePage)) {
       ++i;
     } else if (path[i] == '\\') {
       nameStart = i + 1;
