@@ -31,6 +31,12 @@ struct BatchOptions {
 // value is reported through `args`, which then stops).
 bool ParseBatchOption(Args& args, BatchOptions* options);
 
+// Makes the output folder `userFolder` (as typed) of a batch command, parents too, when
+// missing; false after "srtm COMMAND: the output folder F cannot be made (why)" or
+// "... cannot be written (why)", the system's reason, when it is not a folder that takes
+// new files.
+bool PrepareOutputFolder(const char* command, const std::string& userFolder);
+
 // "1:02" or "1:02:03"; "--:--" for a negative (unknown) time.
 std::string Clock(double seconds);
 

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <mutex>
 #include <set>
 #include <string>
@@ -76,26 +75,6 @@ void ImportDetails(FILE* out) {
                kDefaultMinCover, kExitInput, kExitOutput, kExitFailed, kExitInterrupted);
 }
 const CommandHelp kImportHelp = {"import", "SOURCE... -o FOLDER [OPTION]...", ImportDetails};
-
-// Makes the output folder when missing; false with a message when it is not a folder
-// that takes new files.
-bool PrepareFolder(const std::string& folder) {
-  std::error_code made, checked;
-  std::filesystem::create_directories(folder, made);
-  if (!std::filesystem::is_directory(folder, checked)) {
-    std::fprintf(stderr, "srtm import: the output folder %s cannot be made (%s)\n", folder.c_str(),
-                 made ? made.message().c_str() : "a file of that name is there");
-    return false;
-  }
-  // A file of its own made and removed: nothing is opened where a tile goes (a named
-  // pipe there is to be opened once, by the tile).
-  std::string why;
-  if (!platform::FolderTakesFiles(platform::FromUserPath(folder), &why)) {
-    std::fprintf(stderr, "srtm import: the output folder %s cannot be written (%s)\n", folder.c_str(), why.c_str());
-    return false;
-  }
-  return true;
-}
 
 // The note on vertical datums when the sources name different ones.
 void ReportDatums(const std::vector<ImportSource>& sources) {
@@ -222,7 +201,7 @@ int Import(int argc, char** argv) {
   for (std::size_t i = static_cast<std::size_t>(batch.part - 1); i < all.size(); i += static_cast<std::size_t>(batch.parts)) {
     tiles.push_back(all[i]);
   }
-  if (!PrepareFolder(folder)) return kExitOutput;
+  if (!PrepareOutputFolder("import", folder)) return kExitOutput;
   const int jobs = std::max(1, std::min<int>(batch.jobs, static_cast<int>(tiles.size())));
   if (!batch.quiet) {
     std::fprintf(stderr, "import: %zu SRTM-%d tile%s", tiles.size(), kind, tiles.size() == 1 ? "" : "s");
