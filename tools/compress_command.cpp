@@ -59,10 +59,10 @@ class CompressDisplay {
 void CompressDetails(FILE* out) {
   std::fprintf(out,
                "Compresses tiles into OUTDIR%s<tile>.xem, each file byte for byte what the\n"
-               "plug-in's compression wizard writes. A TILE.hgt is converted itself, every\n"
-               "tile named; a FOLDER, every tile of either kind in it (SRTM-1 and SRTM-3, each\n"
-               "by its size; sub-folders are not searched); --like REFERENCE.hgt, every tile of\n"
-               "the kind of REFERENCE.hgt in its folder, as the wizard does. Files named *.hgt\n"
+               "plug-in's compression wizard writes: each TILE.hgt named, and only those; for a\n"
+               "FOLDER, every tile of either kind in it (SRTM-1 and SRTM-3, each by its size;\n"
+               "sub-folders are not searched); for --like REFERENCE.hgt, every tile of the kind\n"
+               "of REFERENCE.hgt in its folder, as the wizard does. Files named *.hgt\n"
                "in a FOLDER that are not tiles are passed over with the reason; finding no tile\n"
                "at all is an error that says what the folder holds (sub-folders with tiles,\n"
                "downloads for srtm import). OUTDIR is made when missing, parents too. Voids are\n"
