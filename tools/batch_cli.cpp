@@ -50,7 +50,13 @@ bool ParseBatchOption(Args& args, BatchOptions* options) {
 
 bool PrepareOutputFolder(const char* command, const std::string& userFolder) {
   const std::string folder = platform::FromUserPath(userFolder);
+  // The system's own path: in the Windows world the ANSI code page's bytes, which the
+  // library would otherwise not read as such.
+#if defined(_WIN32)
+  const std::filesystem::path native = std::filesystem::u8path(SystemTextToUtf8(folder));
+#else
   const std::filesystem::path native(platform::ToNativePath(folder));
+#endif
   std::error_code made, checked;
   std::filesystem::create_directories(native, made);
   if (!std::filesystem::is_directory(native, checked)) {

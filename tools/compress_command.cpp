@@ -136,7 +136,7 @@ void SayWhatIsThere(const std::string& userFolder, const std::string& folder) {
     if (!AppendPath(path, entry.name.c_str())) continue;
     if (entry.isDirectory) {
       std::vector<TileJob> below;
-      if (ListTiles(path, true, &below) && !below.empty()) withTiles.push_back(entry.name);
+      (ListTiles(path, true, &below) && !below.empty() ? withTiles : others).push_back(entry.name + kPathSeparator);
       continue;
     }
     const TileCheck check = CheckTile(userFolder + kPathSeparator + entry.name);
@@ -154,7 +154,7 @@ void SayWhatIsThere(const std::string& userFolder, const std::string& folder) {
     Say(userFolder + " holds " + Count(downloads.size(), "download", "downloads") + ": " + Some(downloads) +
         " (srtm import makes tiles of downloads)");
   }
-  if (!others.empty()) Say(userFolder + " holds " + Count(others.size(), "other file", "other files") + ": " + Some(others));
+  if (!others.empty()) Say(userFolder + " holds " + Count(others.size(), "other entry", "other entries") + ": " + Some(others));
 }
 
 // A named file that is not a tile, with the reason; downloads pointed to srtm import.

@@ -91,9 +91,9 @@ expect 0 -m "^compress: 2 tiles converted" "$srtm" compress --like both/N58E011.
 expect 3 -m "N99E999.hgt: not a tile: latitude 99 is outside the globe" "$srtm" compress both/N99E999.hgt -o x
 cp t/N57E011.hgt dl/sub/ && echo zip >dl/N57E011.SRTMGL1.hgt.zip && echo text >dl/notes.txt
 expect 3 -m "no tile in dl \(a tile is named like N57E011.hgt" "$srtm" compress dl empty -o x
-has "dl holds 1 sub-folder with tiles: sub \(name them: srtm compress dl${s}sub" "compress of downloads"
+has "dl holds 1 sub-folder with tiles: sub${s} \(name them: srtm compress dl${s}sub${s} \.\.\.\)" "compress of downloads"
 has "dl holds 1 download: N57E011.SRTMGL1.hgt.zip \(srtm import makes tiles of downloads\)" "compress of downloads"
-has "dl holds 1 other file: notes.txt" "compress of downloads"
+has "dl holds 1 other entry: notes.txt" "compress of downloads"
 has "empty is empty" "compress of an empty folder"
 [ ! -e x ] || fail "compress without tiles made its output folder"
 rm folder/N58E011.xem
