@@ -108,6 +108,12 @@ std::string XemName(const std::string& tileName) {
   return tileName.substr(0, std::min(tileName.rfind('.'), tileName.size())) + ".xem";
 }
 
+// A file of a folder as typed ("tiles" or "tiles/" and "N57E011.hgt").
+std::string Join(const std::string& userFolder, const std::string& name) {
+  const bool ends = !userFolder.empty() && (userFolder.back() == '/' || userFolder.back() == kPathSeparator[0]);
+  return ends ? userFolder + name : userFolder + kPathSeparator + name;
+}
+
 // "srtm compress: TEXT" on stderr.
 void Say(const std::string& text) { std::fprintf(stderr, "srtm compress: %s\n", text.c_str()); }
 
@@ -139,7 +145,7 @@ void SayWhatIsThere(const std::string& userFolder, const std::string& folder) {
       (ListTiles(path, true, &below) && !below.empty() ? withTiles : others).push_back(entry.name + kPathSeparator);
       continue;
     }
-    const TileCheck check = CheckTile(userFolder + kPathSeparator + entry.name);
+    const TileCheck check = CheckTile(Join(userFolder, entry.name));
     (check.download ? downloads : others).push_back(entry.name);
   }
   for (std::vector<std::string>* list : {&withTiles, &downloads, &others}) std::sort(list->begin(), list->end());
@@ -148,7 +154,7 @@ void SayWhatIsThere(const std::string& userFolder, const std::string& folder) {
   if (withTiles.empty() && downloads.empty() && others.empty()) Say(userFolder + " is empty");
   if (!withTiles.empty()) {
     Say(userFolder + " holds " + Count(withTiles.size(), "sub-folder", "sub-folders") + " with tiles: " +
-        Some(withTiles) + " (name them: srtm compress " + userFolder + kPathSeparator + withTiles.front() + " ...)");
+        Some(withTiles) + " (name them: srtm compress " + Join(userFolder, withTiles.front()) + " ...)");
   }
   if (!downloads.empty()) {
     Say(userFolder + " holds " + Count(downloads.size(), "download", "downloads") + ": " + Some(downloads) +
@@ -187,7 +193,7 @@ int GatherTiles(const std::vector<std::string>& operands, const std::string& lik
         return kExitInput;
       }
       for (const std::string& name : notTiles) {
-        const std::string userPath = operand + kPathSeparator + name;
+        const std::string userPath = Join(operand, name);
         Say(userPath + " passed over: not a tile: " + CheckTile(userPath).problem);
       }
       if (found.empty()) empty.emplace_back(operand, path);
@@ -253,14 +259,14 @@ int Compress(int argc, char** argv) {
   const int gathered = GatherTiles(operands, like, &all);
   if (gathered != kExitOk) return gathered;
 
+  // The longest path of an XEM file there must fit the paths this world takes.
   const std::string outputPath = platform::FromUserPath(outputFolder);
-  if (!PrepareOutputFolder("compress", outputFolder)) return kExitOutput;
-  // The longest path of an XEM file here must fit the paths this world takes.
   if (outputPath.size() + sizeof "\\N00E000.xem" > kPathBufferSize) {
     Say(outputFolder + ": the paths of its files would be longer than the " + std::to_string(kPathBufferSize - 1) +
         " bytes paths may have");
     return kExitOutput;
   }
+  if (!PrepareOutputFolder("compress", outputFolder)) return kExitOutput;
 
   const int part = batch.part, parts = batch.parts, jobs = batch.jobs;
   const bool quiet = batch.quiet;
@@ -285,7 +291,6 @@ int Compress(int argc, char** argv) {
   const double seconds = display.Seconds();
   if (result.threads == 0 && !tiles.empty()) Say("no tile converted: the memory for one tile cannot be allocated");
 
-
   const std::size_t notStarted = static_cast<std::size_t>(
       std::count(result.outcomes.begin(), result.outcomes.end(), TileOutcome::kNotStarted));
   std::string summary = "compress: " + Count(result.converted, "tile", "tiles") + " converted, " +
@@ -293,8 +298,7 @@ int Compress(int argc, char** argv) {
                         " failed";
   if (result.stopped) summary += ", stopped (no partial file is left)";
   if (notStarted > 0 && !tiles.empty() && result.threads > 0) summary += ", " + std::to_string(notStarted) + " not started";
-  std::string shown = outputFolder;
-  if (shown.back() != kPathSeparator[0]) shown += kPathSeparator;
+  const std::string shown = Join(outputFolder, "");
   // The files written as the user named their folder, in the order of the list.
   for (std::size_t i = 0; list && i < tiles.size(); ++i) {
     if (result.outcomes[i] != TileOutcome::kConverted) continue;
