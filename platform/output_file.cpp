@@ -187,6 +187,11 @@ bool WriteOutputFile(const std::string& path, const void* data, std::size_t size
   return ok;
 }
 
+bool IsStandardOutput(const std::string& path) {
+  Destination to;
+  return CurrentEnv()->Locate(path.c_str(), &to) && to.descriptor == 1;
+}
+
 bool IsTemporaryName(const std::string& name) {
   const std::size_t n = name.size();
   if (n < 10 || name[0] != '.' || name.compare(n - 10, 2, ".~") != 0) return false;

@@ -99,6 +99,11 @@ class OutputFile {
 bool WriteOutputFile(const std::string& path, const void* data, std::size_t size, std::string* why = nullptr,
                      const std::vector<std::string>& inputs = {});
 
+// True when `path` (a plug-in path) is the process's standard output by another name
+// (natively /dev/stdout, /dev/fd/1, /proc/self/fd/1, or the file it is redirected to):
+// a command's own lines then go to standard error, so that its data stays clean.
+bool IsStandardOutput(const std::string& path);
+
 // True when `name` is the name of a temporary file of the rule above.
 bool IsTemporaryName(const std::string& name);
 

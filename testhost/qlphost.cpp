@@ -57,8 +57,8 @@ int Usage() {
 }
 
 // Prints a byte string that may hold Shift-JIS as hex plus its ASCII-safe form.
-void PrintBytes(const char* label, const char* text) {
-  std::printf("  %-10s %s\n", label, srtm::host::HexBytes(text, std::strlen(text)).c_str());
+void PrintBytes(const char* label, const char* text, FILE* out = stdout) {
+  std::fprintf(out, "  %-10s %s\n", label, srtm::host::HexBytes(text, std::strlen(text)).c_str());
 }
 
 int Info(srtm::host::Plugin& plugin) {
@@ -182,6 +182,8 @@ int Block(srtm::host::Plugin& plugin, int argc, char** argv) {
   plugin.Close();
   plugin.Release();
   const std::vector<std::uint8_t> bytes = picture::EncodeRawSamples(block);
+  // The host's lines go to standard error when the block goes to standard output.
+  FILE* lines = platform::IsStandardOutput(platform::FromUserPath(output)) ? stderr : stdout;
   std::string why;
   if (!platform::WriteOutputFile(platform::FromUserPath(output), bytes.data(), bytes.size(), &why,
                                  {platform::FromUserPath(tile)})) {
@@ -189,14 +191,14 @@ int Block(srtm::host::Plugin& plugin, int argc, char** argv) {
     return kExitOutput;
   }
 
-  std::printf("map %u: %s\n", map, opened.displayName.c_str());
-  PrintBytes("type name", opened.typeName.c_str());
-  std::printf("edges: south %.9f, west %.9f, north %.9f, east %.9f\n", opened.south, opened.west, opened.north,
-              opened.east);
-  std::printf("samples per degree: %g (latitude), %g (longitude)\n", opened.samplesPerDegreeY,
-              opened.samplesPerDegreeX);
-  std::printf("size: %d x %d samples (width x height)\n", opened.width, opened.height);
-  std::printf("block %lld: 2012 -> %d\n", n, answer);
+  std::fprintf(lines, "map %u: %s\n", map, opened.displayName.c_str());
+  PrintBytes("type name", opened.typeName.c_str(), lines);
+  std::fprintf(lines, "edges: south %.9f, west %.9f, north %.9f, east %.9f\n", opened.south, opened.west,
+               opened.north, opened.east);
+  std::fprintf(lines, "samples per degree: %g (latitude), %g (longitude)\n", opened.samplesPerDegreeY,
+               opened.samplesPerDegreeX);
+  std::fprintf(lines, "size: %d x %d samples (width x height)\n", opened.width, opened.height);
+  std::fprintf(lines, "block %lld: 2012 -> %d\n", n, answer);
   return answer ? kExitOk : kExitFailed;
 }
 

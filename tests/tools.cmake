@@ -42,7 +42,7 @@ set_tests_properties(tools_demo PROPERTIES FAIL_REGULAR_EXPRESSION "WITH ERRORS"
 
 # Every command as users run it on Linux (tools/shapes_test.sh): Japanese folders, closed
 # and redirected streams, links, loops, outputs that are inputs, signals, modes, owners.
-# A row that cannot run here (no strace, not the superuser) says so in the log.
+# A row that cannot run here (no gdb, not the superuser) says so in the log.
 if(NOT CMAKE_CROSSCOMPILING)
   srtm_command_test(NAME tools_shapes_test EXIT 0 OUTPUT "all shapes passed"
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tools/shapes_test.sh $<TARGET_FILE:srtm> $<TARGET_FILE:qlphost>

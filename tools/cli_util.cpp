@@ -161,9 +161,7 @@ bool IsTerminal(FILE* stream) {
 }
 
 bool IsStandardOutput(const std::string& arg) {
-  platform::Destination to;
-  return arg == "-" ||
-         (platform::CurrentEnv()->Locate(platform::FromUserPath(arg).c_str(), &to) && to.descriptor == 1);
+  return arg == "-" || platform::IsStandardOutput(platform::FromUserPath(arg));
 }
 
 int WriteOutput(const char* command, const std::string& arg, const void* data, std::size_t size,

@@ -82,36 +82,17 @@ expect 4 -m "x.raw: $no_folder" "$srtm" block "$work/tiles/N57E011.hgt" 50753200
 [ ! -e "$work/x.raw" ] || fail "a failed block command left an output file"
 expect 0 "$srtm" block --help
 
-# The output rule, as a user meets it. -o -: the samples alone on standard output, the
-# map information on standard error.
+# The output rule, as a user meets it (its other shapes: tests/tools/shapes_test.sh).
+# -o -: the samples alone on standard output, the map information on standard error.
 run "$srtm" block "$work/tiles/N57E011.hgt" 507532000 -o - >"$work/stdout.raw" 2>"$work/stderr.txt"
 code=$?
 [ "$code" = 0 ] || fail "block -o -: exit $code"
 cmp -s "$work/stdout.raw" "$work/s.raw" || fail "block -o -: standard output is not the block alone"
 grep -q "size: 433200 x 217200" "$work/stderr.txt" || fail "block -o -: no map information on standard error"
 # A folder given as the output is refused, and nothing is left beside it.
-cp "$work/s.raw" "$work/keep.raw"
 before=$(ls -A "$work" | tr '\n' ' ')
 expect 4 "$srtm" block "$work/tiles/N57E011.hgt" 1 -o "$work/tiles"
 [ "$(ls -A "$work" | tr '\n' ' ')" = "$before" ] || fail "a failed write left files behind"
-if [ -z "$runner" ]; then
-  # Natively: a device that refuses the data is reported and never removed; a named pipe
-  # gets the data and stays; a symbolic link stays, and the file it names is replaced.
-  if [ -w /dev/full ]; then
-    expect 4 "$srtm" block "$work/tiles/N57E011.hgt" 507532000 -o /dev/full
-    [ -c /dev/full ] || fail "srtm block removed /dev/full after failing to write it"
-  fi
-  mkfifo "$work/pipe"
-  cat "$work/pipe" >"$work/from-pipe.raw" &
-  expect 0 "$srtm" block "$work/tiles/N57E011.hgt" 507532000 -o "$work/pipe"
-  wait
-  [ -p "$work/pipe" ] || fail "the named pipe is gone"
-  cmp -s "$work/from-pipe.raw" "$work/s.raw" || fail "the named pipe did not get the block"
-  ln -s keep.raw "$work/link.raw"
-  expect 0 "$srtm" block "$work/tiles/N57E011.hgt" 507532100 --sea off -o "$work/link.raw"
-  [ -L "$work/link.raw" ] || fail "the symbolic link was replaced by a file"
-  cmp -s "$work/keep.raw" "$work/east.raw" || fail "the file the link names was not replaced"
-fi
 
 # The same block through the plug-in and the host's messages, settings at load.
 expect 0 "$qlphost" block "$work/tiles/N57E011.hgt" 507532000 -o "$work/q.raw"

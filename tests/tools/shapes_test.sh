@@ -55,13 +55,14 @@ qlphost in J │ │ tile $J │ $qlphost block $J/N57E011.hgt $B -o $J/q.raw �
 demo into J │ │ │ $demo $T --out $J │ 0 │ d:テスト f:テスト/1-served-sea-0m.png f:テスト/2-served-sea-25m.png f:テスト/3-xem-sea-25m.png d:テスト/tiles f:テスト/tiles/N57E011.hgt d:テスト/xem f:テスト/xem/N57E011.xem │ grep -q "demo finished$" $OUT
 backslash in a name │ │ mkdir back │ $srtm block $T $B -o 'back\slash.raw' │ 0 │ d:back f:back\slash.raw │ block_is 'back\slash.raw'
 /dev/stdout appended │ │ echo earlier > log │ $srtm block $T $B -o /dev/stdout >> log │ 0 │ f:log │ [ "$(head -1 log)" = earlier ] && [ $(stat -c %s log) = 204808 ] && grep -q "^size: 433200" $OUT
+qlphost to /dev/stdout appended │ │ echo earlier > log │ $qlphost block $T $B -o /dev/stdout >> log │ 0 │ f:log │ [ "$(head -1 log)" = earlier ] && [ $(stat -c %s log) = 204808 ] && grep -q "2012 -> 1" $OUT
 /dev/fd/1 into a pipe │ │ │ $srtm block $T $B -o /dev/fd/1 | cat > p.raw │ 0 │ f:p.raw │ block_is p.raw
 /proc/self/fd/1 redirected │ │ │ $srtm block $T $B -o /proc/self/fd/1 > r.raw │ 0 │ f:r.raw │ block_is r.raw && grep -q "^size: 433200" $OUT
 file standard output goes to │ │ │ $srtm block $T $B -o same.raw > same.raw │ 0 │ f:same.raw │ block_is same.raw && grep -q "^size: 433200" $OUT
 decode to standard output │ │ │ $srtm decode $X -o - > g.raw │ 0 │ f:g.raw │ [ $(stat -c %s g.raw) = 2880000 ]
 data to a full device │ │ │ $srtm block $T $B -o - > /dev/full │ 4 │ │ grep -q "standard output: No space left on device" $OUT
 lines to a full device │ │ │ $srtm classify $T > /dev/full │ 4 │ │ grep -q "standard output: No space left on device" $OUT
--o a full device │ │ │ $srtm render $T -o /dev/full --scale 8 │ 4 │ │ grep -q "/dev/full: No space left on device" $OUT
+-o a full device │ │ │ $srtm render $T -o /dev/full --scale 8 │ 4 │ │ grep -q "/dev/full: No space left on device" $OUT && [ -c /dev/full ]
 stderr closed │ │ for n in {40..51}; do tile in N${n}E011.hgt; done; mkdir out │ $srtm compress in -o out --jobs 2 2>&- │ 0 │ any │ [ $(ls -A out | wc -l) = 12 ] && ! grep -q "compress:" out/*
 stdin and stderr closed │ │ for n in {40..51}; do tile in N${n}E011.hgt; done │ $srtm import in/* -o o --jobs 2 <&- 2>&- │ 0 │ any │ [ $(ls -A o | wc -l) = 12 ] && ! grep -q "import:" o/* && cmp $T o/N51E011.hgt
 demo with stdout closed │ │ │ $demo $T --out o >&- │ 0 │ d:o f:o/1-served-sea-0m.png f:o/2-served-sea-25m.png f:o/3-xem-sea-25m.png d:o/tiles f:o/tiles/N57E011.hgt d:o/xem f:o/xem/N57E011.xem │ cmp $T o/tiles/N57E011.hgt && valid o/xem/N57E011.xem
@@ -76,8 +77,9 @@ block over a tile of its map │ │ tile d; tile d N58E011.hgt │ $srtm block 
 decode over its XEM file │ │ mkdir d; cp $X d; ln d/N57E011.xem d/same.raw │ $srtm decode d/N57E011.xem -o d/same.raw │ 2 │ d:d f:d/N57E011.xem f:d/same.raw │ valid d/N57E011.xem && grep -q "is the input" $OUT
 the old temporary name taken │ │ tile in; mkdir out; echo secret > away; ln -s ../away out/N57E011.xe~ │ $srtm compress in -o out --quiet │ 0 │ f:away d:in f:in/N57E011.hgt d:out f:out/N57E011.xem l:out/N57E011.xe~ │ [ "$(cat away)" = secret ] && valid out/N57E011.xem
 XEM file by a link │ │ tile in; mkdir out xem; ln -s ../xem/a.xem out/N57E011.xem │ $srtm compress in -o out --quiet │ 0 │ d:in f:in/N57E011.hgt d:out l:out/N57E011.xem d:xem f:xem/a.xem │ valid xem/a.xem
-XEM file into a pipe │ │ tile in; mkdir out; mkfifo out/N57E011.xem; { cat out/N57E011.xem > got.xem & } │ $srtm compress in -o out --quiet │ 0 │ d:in f:in/N57E011.hgt d:out p:out/N57E011.xem f:got.xem │ timeout 10 bash -c 'until cmp -s got.xem $X; do sleep 0.1; done'
-tile into a pipe, opened once │ │ mkdir o; mkfifo o/N57E011.hgt; { cat o/N57E011.hgt > got.hgt & } │ $srtm import $T -o o --quiet │ 0 │ d:o p:o/N57E011.hgt f:got.hgt │ timeout 10 bash -c 'until cmp -s got.hgt $T; do sleep 0.1; done'
+block into a pipe │ │ mkfifo pipe; { timeout 60 cat pipe > got.raw & } │ $srtm block $T $B -o pipe │ 0 │ p:pipe f:got.raw │ timeout 10 bash -c 'until block_is got.raw; do sleep 0.1; done'
+XEM file into a pipe │ │ tile in; mkdir out; mkfifo out/N57E011.xem; { timeout 60 cat out/N57E011.xem > got.xem & } │ $srtm compress in -o out --quiet │ 0 │ d:in f:in/N57E011.hgt d:out p:out/N57E011.xem f:got.xem │ timeout 10 bash -c 'until cmp -s got.xem $X; do sleep 0.1; done'
+tile into a pipe, opened once │ │ mkdir o; mkfifo o/N57E011.hgt; { timeout 60 cat o/N57E011.hgt > got.hgt & } │ $srtm import $T -o o --quiet │ 0 │ d:o p:o/N57E011.hgt f:got.hgt │ timeout 10 bash -c 'until cmp -s got.hgt $T; do sleep 0.1; done'
 SIGTERM while block writes │ gdb │ │ sig TERM $srtm block $T $B -o b.raw │ 143 │ │
 SIGINT while block writes │ gdb │ echo old > b.raw │ sig INT $srtm block $T $B -o b.raw │ 130 │ f:b.raw │ [ "$(cat b.raw)" = old ]
 SIGHUP while render writes │ gdb │ │ sig HUP $srtm render $T -o r.png --scale 8 │ 129 │ │
