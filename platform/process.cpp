@@ -147,10 +147,13 @@ StopRequests::~StopRequests() {
 int StopSignal() { return g_stopSignal.load(); }
 
 bool FlushStandardOutput(std::string* why) {
+  // The reason of the first failed flush: a later flush of an empty buffer succeeds and
+  // the stream only remembers that something failed.
+  static std::string firstFailure;  // the main thread's only
   errno = 0;
-  const bool flushed = std::fflush(stdout) == 0;
-  if (flushed && !std::ferror(stdout)) return true;
-  *why = flushed || errno == 0 ? "a write failed" : std::strerror(errno);
+  if (std::fflush(stdout) != 0 && firstFailure.empty()) firstFailure = errno != 0 ? std::strerror(errno) : "";
+  if (!std::ferror(stdout)) return true;
+  if (why) *why = firstFailure.empty() ? "a write failed" : firstFailure;
   return false;
 }
 

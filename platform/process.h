@@ -38,8 +38,10 @@ class StopRequests {
 // The signal that asked for a stop while StopRequests live; 0 for none.
 int StopSignal();
 
-// Flushes standard output; false, with the system's reason, when anything written to it
-// could not be written (a full disk, a closed pipe, a device that refuses).
-bool FlushStandardOutput(std::string* why);
+// Flushes standard output; false, with the system's reason (that of the first flush
+// that failed), when anything written to it could not be written (a full disk, a
+// closed pipe, a device that refuses). Commands flush through it between their lines on
+// standard output and their messages on standard error. Main thread only.
+bool FlushStandardOutput(std::string* why = nullptr);
 
 }  // namespace srtm::platform

@@ -13,6 +13,7 @@
 #include "hgt/paths.h"
 #include "platform/output_file.h"
 #include "platform/platform.h"
+#include "platform/process.h"
 #include "tools/batch_cli.h"
 #include "tools/cli_util.h"
 #include "tools/commands.h"
@@ -309,7 +310,7 @@ int Compress(int argc, char** argv) {
     std::printf(" in %.2f s (%.1f tiles/s)", seconds, seconds > 0 ? static_cast<double>(result.converted) / seconds : 0.0);
   }
   std::printf("\n");
-  std::fflush(stdout);
+  platform::FlushStandardOutput();
 
   if (result.stopped) return InterruptedExitCode();
   if (result.outputFailed) return kExitOutput;

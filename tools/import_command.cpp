@@ -285,7 +285,7 @@ int Import(int argc, char** argv) {
     }
     notWritten = notWritten || r.notWritten;
   }
-  std::fflush(stdout);
+  platform::FlushStandardOutput();
   // Ctrl-C that came when every tile was done stops nothing.
   const bool interrupted = stop.load() && stopped > 0;
   if (!batch.quiet) {

@@ -11,6 +11,7 @@
 #include "hgt/paths.h"
 #include "picture/raw_samples.h"
 #include "platform/platform.h"
+#include "platform/process.h"
 #include "tools/args.h"
 #include "tools/cli_util.h"
 #include "tools/commands.h"
@@ -185,7 +186,7 @@ int InfoOne(const std::string& file, bool json, bool header) {
     std::printf("  header fields:\n");
     PrintHeaderFields(reader);
   }
-  std::fflush(stdout);
+  platform::FlushStandardOutput();
   if (sound) return kExitOk;
   std::fprintf(stderr, "srtm info: %s: damaged: %s (%d of %d blocks damaged)\n", file.c_str(),
                check.firstDamage.message().c_str(), check.damaged, check.blocks);
