@@ -3,8 +3,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <thread>
 
+#include "platform/output_file.h"
+#include "platform/platform.h"
 #include "tools/cli_util.h"
 #include "tools/commands.h"
 #include "tools/parallel_compress.h"
@@ -39,6 +43,51 @@ bool ParseBatchOption(Args& args, BatchOptions* options) {
   } else if (args.Flag("--quiet")) {
     options->quiet = true;
   } else {
+    return false;
+  }
+  return true;
+}
+
+bool PrepareOutputFolder(const char* command, const std::string& userFolder,
+                         std::vector<std::filesystem::path>* made) {
+  const std::string folder = platform::FromUserPath(userFolder);
+  // The system's own path: in the Windows world the ANSI code page's bytes, which the
+  // library would otherwise not read as such.
+#if defined(_WIN32)
+  const std::filesystem::path native = std::filesystem::u8path(SystemTextToUtf8(folder));
+#else
+  const std::filesystem::path native(platform::ToNativePath(folder));
+#endif
+  // The folders missing before, innermost first: those there afterwards were made here.
+  std::vector<std::filesystem::path> missing;
+  std::error_code probe;
+  for (std::filesystem::path p = native; !p.empty() && !std::filesystem::exists(std::filesystem::symlink_status(p, probe));
+       p = p.parent_path()) {
+    missing.push_back(p);
+    if (p == p.parent_path()) break;
+  }
+  std::error_code failed, checked;
+  std::filesystem::create_directories(native, failed);
+  if (made != nullptr) {
+    for (auto p = missing.rbegin(); p != missing.rend(); ++p) {
+      if (std::filesystem::is_directory(*p, probe)) made->push_back(*p);
+    }
+  }
+  if (!std::filesystem::is_directory(native, checked)) {
+    // A file where the folder goes is said as such: the system's "Not a directory"
+    // alone reads as if a parent were wrong.
+    const bool inTheWay = platform::Inspect(folder.c_str()) != platform::PathKind::kMissing;
+    std::fprintf(stderr, "srtm %s: the output folder %s cannot be made (%s%s)\n", command, userFolder.c_str(),
+                 inTheWay ? "a file of that name is there: " : "",
+                 failed ? failed.message().c_str() : "Not a directory");
+    return false;
+  }
+  // A file of its own made and removed: nothing is opened where an output goes (a named
+  // pipe there is to be opened once, by its output).
+  std::string why;
+  if (!platform::FolderTakesFiles(folder, &why)) {
+    std::fprintf(stderr, "srtm %s: the output folder %s cannot be written (%s)\n", command, userFolder.c_str(),
+                 why.c_str());
     return false;
   }
   return true;

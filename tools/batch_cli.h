@@ -4,7 +4,9 @@
 
 #include <chrono>
 #include <cstddef>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/process.h"
 #include "tools/args.h"
@@ -30,6 +32,13 @@ struct BatchOptions {
 // Takes the current argument of `args` when it is one of the batch options (a wrong
 // value is reported through `args`, which then stops).
 bool ParseBatchOption(Args& args, BatchOptions* options);
+
+// Makes the output folder `userFolder` (as typed) of a batch command, parents too, when
+// missing; false after "srtm COMMAND: the output folder F cannot be made (why)" or
+// "... cannot be written (why)", the system's reason, when it is not a folder that takes
+// new files. The folders it made go into `made` when given, outermost first.
+bool PrepareOutputFolder(const char* command, const std::string& userFolder,
+                         std::vector<std::filesystem::path>* made = nullptr);
 
 // "1:02" or "1:02:03"; "--:--" for a negative (unknown) time.
 std::string Clock(double seconds);

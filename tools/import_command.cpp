@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <set>
 #include <string>
@@ -23,13 +24,6 @@
 #include "tools/commands.h"
 #include "tools/import.h"
 #include "tools/raster_engine.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace srtm::cli {
 namespace {
@@ -88,68 +82,6 @@ void ImportDetails(FILE* out) {
                kDefaultMinCover, kExitInput, kExitOutput, kExitFailed, kExitInterrupted);
 }
 const CommandHelp kImportHelp = {"import", "SOURCE... -o FOLDER [OPTION]...", ImportDetails};
-
-// Makes the folder `path` (a path of this system); true when it is made or was there.
-bool MakeFolder(const std::string& path, bool* made, std::string* why) {
-#if defined(_WIN32)
-  *made = ::CreateDirectoryA(path.c_str(), nullptr) != 0;
-  if (*made || ::GetLastError() == ERROR_ALREADY_EXISTS) return true;
-  *why = "it cannot be created";
-#else
-  *made = ::mkdir(path.c_str(), 0777) == 0;
-  if (*made || errno == EEXIST) return true;
-  *why = std::strerror(errno);
-#endif
-  return false;
-}
-
-void RemoveFolder(const std::string& path) {
-#if defined(_WIN32)
-  ::RemoveDirectoryA(path.c_str());
-#else
-  ::rmdir(path.c_str());
-#endif
-}
-
-// Makes the output folder and the folders above it that are missing (those made go into
-// `made`, innermost last); false with a message when it is not a folder that takes new
-// files. Paths are the system's (in the Windows world code page 932, whose trail bytes
-// are never taken for a separator).
-bool PrepareFolder(const std::string& folder, std::vector<std::string>* made) {
-  std::vector<std::size_t> ends;  // where each folder of the path ends
-  for (std::size_t i = 0; i < folder.size(); ++i) {
-#if defined(_WIN32)
-    if (platform::IsLeadByte(static_cast<unsigned char>(folder[i]))) {
-      ++i;
-      continue;
-    }
-    if ((folder[i] == '\\' || folder[i] == '/') && i > 0 && folder[i - 1] != ':') ends.push_back(i);
-#else
-    if (folder[i] == '/' && i > 0) ends.push_back(i);
-#endif
-  }
-  ends.push_back(folder.size());
-  // A folder above that cannot be made may be there already, or be a share's name:
-  // only whether the output folder is there in the end counts.
-  std::string why;
-  for (std::size_t end : ends) {
-    bool madeOne = false;
-    if (MakeFolder(folder.substr(0, end), &madeOne, &why) && madeOne) made->push_back(folder.substr(0, end));
-  }
-  if (platform::Inspect(platform::FromUserPath(folder).c_str()) != platform::PathKind::kFolder) {
-    std::fprintf(stderr, "srtm import: the output folder %s cannot be made (%s)\n", folder.c_str(),
-                 why.empty() ? "a file of that name is there" : why.c_str());
-    return false;
-  }
-  // A file of its own made and removed: nothing is opened where a tile goes (a named
-  // pipe there is to be opened once, by the tile).
-  why.clear();
-  if (!platform::FolderTakesFiles(platform::FromUserPath(folder), &why)) {
-    std::fprintf(stderr, "srtm import: the output folder %s cannot be written (%s)\n", folder.c_str(), why.c_str());
-    return false;
-  }
-  return true;
-}
 
 // The note on vertical datums when the sources name different ones.
 void ReportDatums(const std::vector<ImportSource>& sources) {
@@ -280,8 +212,8 @@ int Import(int argc, char** argv) {
   for (std::size_t i = static_cast<std::size_t>(batch.part - 1); i < all.size(); i += static_cast<std::size_t>(batch.parts)) {
     tiles.push_back(all[i]);
   }
-  std::vector<std::string> made;
-  if (!PrepareFolder(folder, &made)) return kExitOutput;
+  std::vector<std::filesystem::path> made;
+  if (!PrepareOutputFolder("import", folder, &made)) return kExitOutput;
   const int jobs = std::max(1, std::min<int>(batch.jobs, static_cast<int>(tiles.size())));
   if (!batch.quiet) {
     std::fprintf(stderr, "import: %zu SRTM-%d tile%s", tiles.size(), kind, tiles.size() == 1 ? "" : "s");
@@ -370,7 +302,8 @@ int Import(int argc, char** argv) {
   }
   platform::FlushStandardOutput();
   if (written == 0) {  // nothing left in the folders this run made
-    for (auto f = made.rbegin(); f != made.rend(); ++f) RemoveFolder(*f);
+    std::error_code kept;  // only an empty folder is removed
+    for (auto f = made.rbegin(); f != made.rend(); ++f) std::filesystem::remove(*f, kept);
   }
   // Ctrl-C that came when every tile was done stops nothing.
   const bool interrupted = stop.load() && stopped > 0;

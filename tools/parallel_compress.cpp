@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "platform/process.h"
 #include "tools/cli_util.h"
+#include "tools/tile_check.h"
 #include "xem/batch.h"
 #include "xem/converter.h"
 #include "xem/progress.h"
@@ -77,7 +78,7 @@ bool ListTiles(const std::string& path, bool isFolder, std::vector<TileJob>* til
     job.path = folder;
     double lat = 0, lon = 0;
     job.kind = AppendPath(job.path, entry.name.c_str()) ? ClassifyHgtFile(job.path, &lat, &lon) : kNotTile;
-    if (job.kind == kNotTile) {
+    if (job.kind == kNotTile || !OutsideTheGlobe(static_cast<int>(lat), static_cast<int>(lon)).empty()) {
       if (notTiles) notTiles->push_back(entry.name);
       continue;
     }
@@ -87,12 +88,16 @@ bool ListTiles(const std::string& path, bool isFolder, std::vector<TileJob>* til
     job.lon = static_cast<int>(lon);
     tiles->push_back(std::move(job));
   }
+  SortTiles(tiles);
+  if (notTiles) std::sort(notTiles->begin(), notTiles->end());
+  return true;
+}
+
+void SortTiles(std::vector<TileJob>* tiles) {
   std::sort(tiles->begin(), tiles->end(), [](const TileJob& a, const TileJob& b) {
     const std::string ua = Upper(a.name), ub = Upper(b.name);
     return ua != ub ? ua < ub : a.name < b.name;
   });
-  if (notTiles) std::sort(notTiles->begin(), notTiles->end());
-  return true;
 }
 
 std::vector<TileJob> SelectPart(const std::vector<TileJob>& tiles, int part, int parts) {
@@ -168,16 +173,33 @@ CompressResult CompressTiles(const std::vector<TileJob>& tiles, const std::strin
       MessageBoxesToStderr::SetSubject(tile.name);
       target.pumps = 0;
       converter->fillVoids = tile.fillVoids;
-      const int ok = BatchCompressor::ConvertTile(*converter, tile.kind, tile.path, tile.lat, tile.lon, outputFolder,
-                                                  overwrite);
+      // A resumed run passes over what is done without reading 26 MB a tile for it; a
+      // folder where the file goes is no file done but one that cannot be written.
+      std::string xemPath;
+      platform::PathKind at = platform::PathKind::kMissing;
+      if (!overwrite && XemPathForTile(tile.path, outputFolder, &xemPath)) at = platform::Inspect(xemPath.c_str());
+      const bool there = at == platform::PathKind::kRegular || at == platform::PathKind::kOther;
+      const int ok = there || at == platform::PathKind::kFolder
+                         ? 0
+                         : BatchCompressor::ConvertTile(*converter, tile.kind, tile.path, tile.lat, tile.lon,
+                                                        outputFolder, overwrite);
+      std::string failure = converter->failure;
+      bool outputFailed = converter->outputFailed;
+      if (at == platform::PathKind::kFolder) {
+        failure = platform::ToNativePath(xemPath) + ": a folder is in the way";
+        outputFailed = true;
+      }
       TileOutcome outcome = ok ? TileOutcome::kConverted : TileOutcome::kFailed;
       if (!ok && target.cancelRequested) outcome = TileOutcome::kStopped;
+      // The converter leaves an existing file alone without a failure when it appeared
+      // after the test above (another run into the same folder).
+      if (there || (!ok && !overwrite && failure.empty())) outcome = TileOutcome::kAlreadyThere;
       // The tile's blocks count as done however it ended.
       blocks.fetch_add(std::max<std::int64_t>(0, BlocksPerTile(tile.kind) - target.pumps));
       std::lock_guard<std::mutex> lock(mutex);
       result.outcomes[i] = outcome;
-      result.outputFailed = result.outputFailed || (outcome == TileOutcome::kFailed && converter->outputFailed);
-      finished.push_back(FinishedTile{i, outcome, ok ? std::string() : converter->failure});
+      result.outputFailed = result.outputFailed || (outcome == TileOutcome::kFailed && outputFailed);
+      finished.push_back(FinishedTile{i, outcome, outcome == TileOutcome::kFailed ? failure : std::string()});
       changed.notify_all();
       if (outcome == TileOutcome::kStopped) break;
     }
@@ -220,6 +242,7 @@ CompressResult CompressTiles(const std::vector<TileJob>& tiles, const std::strin
       ++progress.tilesDone;
       if (f.outcome == TileOutcome::kConverted) ++result.converted;
       if (f.outcome == TileOutcome::kFailed) ++result.failed;
+      if (f.outcome == TileOutcome::kAlreadyThere) ++result.alreadyThere;
     }
     progress.blocksDone = blocks.load();
     if (!poll(progress)) stop.store(true);

@@ -26,10 +26,13 @@ struct TileJob {
 // The tiles under `path`: for a tile, every tile of its kind in its folder (what the
 // wizard's batch converts); for a folder, every tile of either kind in it. Sorted by
 // name, letters compared without case, so that every machine sees the same order.
-// Files named *.hgt that are not tiles go to `notTiles` (names) when it is given.
-// False when the folder cannot be read.
+// Files named *.hgt that are not tiles (by name, size, or a corner outside the globe)
+// go to `notTiles` (names) when it is given. False when the folder cannot be read.
 bool ListTiles(const std::string& path, bool isFolder, std::vector<TileJob>* tiles,
                std::vector<std::string>* notTiles = nullptr);
+
+// Sorts tiles as ListTiles does: by name, letters compared without case.
+void SortTiles(std::vector<TileJob>* tiles);
 
 // Part `part` (1 to `parts`) of a sorted list: the tiles at positions part - 1,
 // part - 1 + parts, ... Every tile is in exactly one part, and the parts differ in size
@@ -38,7 +41,8 @@ std::vector<TileJob> SelectPart(const std::vector<TileJob>& tiles, int part, int
 // Parses "K/N" with 1 <= K <= N.
 bool ParsePart(const char* text, int* part, int* parts);
 
-enum class TileOutcome : std::uint8_t { kNotStarted, kConverted, kFailed, kStopped };
+// kAlreadyThere: its XEM file was there and, without overwrite, left as it was.
+enum class TileOutcome : std::uint8_t { kNotStarted, kConverted, kFailed, kStopped, kAlreadyThere };
 
 // A tile done: its index in the list, how it ended, and why it was not converted (the
 // converter's failure, naming the file; empty when it was).
@@ -49,7 +53,7 @@ struct FinishedTile {
 };
 
 struct CompressProgress {
-  std::size_t tilesDone = 0;  // converted or failed
+  std::size_t tilesDone = 0;  // converted, already there or failed
   std::size_t tilesTotal = 0;
   std::int64_t blocksDone = 0;  // of finished and running conversions
   std::int64_t blocksTotal = 0;
@@ -61,6 +65,7 @@ struct CompressResult {
   std::vector<TileOutcome> outcomes;  // one per tile of the list
   std::vector<std::string> written;   // XEM paths, in the order of the list
   std::size_t converted = 0;
+  std::size_t alreadyThere = 0;
   std::size_t failed = 0;
   bool outputFailed = false;  // a tile failed because its XEM file could not be written
   bool stopped = false;
@@ -71,7 +76,8 @@ struct CompressResult {
 };
 
 // Converts `tiles` into `outputFolder` on up to `jobs` threads, each tile with its own
-// fillVoids. `poll` is called
+// fillVoids; with `overwrite` 0 a tile whose XEM file is there is not read at all.
+// `poll` is called
 // on the calling thread about every `pollMs` milliseconds and whenever a tile is done,
 // and once more at the end; returning false asks every thread to stop.
 CompressResult CompressTiles(const std::vector<TileJob>& tiles, const std::string& outputFolder, int overwrite,

@@ -44,6 +44,16 @@ std::string Degrees(double value, bool latitude) {
   return text;
 }
 
+std::string OutsideTheGlobe(int lat, int lon) {
+  if (lat < -90 || lat > 89) {
+    return "latitude " + std::to_string(lat) + " is outside the globe (tiles run from S90 to N89)";
+  }
+  if (lon < -180 || lon > 179) {
+    return "longitude " + std::to_string(lon) + " is outside the globe (tiles run from W180 to E179)";
+  }
+  return std::string();
+}
+
 TileCheck CheckTile(const std::string& userPath) {
   TileCheck check;
   const std::string path = platform::FromUserPath(userPath);
@@ -78,14 +88,8 @@ TileCheck CheckTile(const std::string& userPath) {
     }
     return check;
   }
-  if (lat < -90 || lat > 89) {
-    check.problem = "latitude " + std::to_string(lat) + " is outside the globe (tiles run from S90 to N89)";
-    return check;
-  }
-  if (lon < -180 || lon > 179) {
-    check.problem = "longitude " + std::to_string(lon) + " is outside the globe (tiles run from W180 to E179)";
-    return check;
-  }
+  check.problem = OutsideTheGlobe(lat, lon);
+  if (!check.problem.empty()) return check;
   check.named = true;
   check.lat = lat;
   check.lon = lon;

@@ -20,6 +20,9 @@ struct TileCheck {
 
 // Judges the file a user named (a path of this system).
 TileCheck CheckTile(const std::string& userPath);
+// Why a tile with south-west corner (lat, lon) would lie outside the globe; empty for a
+// corner from S90 to N89 and W180 to E179.
+std::string OutsideTheGlobe(int lat, int lon);
 
 // "SRTM-1" or "SRTM-3".
 const char* KindName(std::int32_t kind);

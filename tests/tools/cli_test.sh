@@ -71,6 +71,40 @@ expect 0 -m "a.png: 601 x 601 pixels .* no data 0.[0-9]%" "$srtm" render t/N57E0
 expect 2 -m "the region holds 408001 x 144001 = 58752552001 samples, more than the 67108864 a picture is drawn from \(whatever --scale\)" \
   "$srtm" render t/N57E011.hgt -o a.png --region -60,-170,60,170 --scale 8
 
+# compress converts exactly the tiles named, a folder's tiles of both kinds, or with
+# --like the wizard's rule; it makes its output folder, says what a folder without tiles
+# holds, counts the files there under --skip-existing as done, and names each failure.
+s='[/\\]'
+mkdir both dl dl/sub empty
+cp t/N57E011.hgt both/N57E012.hgt && cp t/N57E011.hgt both/N58E011.hgt && cp t/N57E011.hgt both/N99E999.hgt
+head -c 25934402 /dev/zero >both/N10E010.hgt
+expect 0 "$srtm" compress both/N57E012.hgt both/N10E010.hgt -o named/deep --list --jobs 1
+has "^named${s}deep${s}N10E010.xem$" "compress --list"
+has "^compress: 2 tiles converted, 0 already there, 0 failed -> named${s}deep${s} in " "compress summary"
+[ "$(ls named/deep | tr '\n' ' ')" = "N10E010.xem N57E012.xem " ] || fail "compress of two named tiles: $(ls named/deep)"
+expect 0 -m "both${s}N99E999.hgt passed over: not a tile: latitude 99 is outside the globe" \
+  "$srtm" compress both -o folder --quiet
+has "^compress: 3 tiles converted, 0 already there, 0 failed -> folder${s}$" "compress of a folder of both kinds"
+grep -qiE "result|\.xem$" <<<"$out" && fail "compress printed a code or the files unasked: $out"
+expect 0 -m "^compress: 2 tiles converted" "$srtm" compress --like both/N58E011.hgt -o like --quiet
+[ "$(ls like | tr '\n' ' ')" = "N57E012.xem N58E011.xem " ] || fail "compress --like: $(ls like)"
+expect 3 -m "N99E999.hgt: not a tile: latitude 99 is outside the globe" "$srtm" compress both/N99E999.hgt -o x
+cp t/N57E011.hgt dl/sub/ && echo zip >dl/N57E011.SRTMGL1.hgt.zip && echo text >dl/notes.txt
+expect 3 -m "no tile in dl \(a tile is named like N57E011.hgt" "$srtm" compress dl empty -o x
+has "dl holds 1 sub-folder with tiles: sub${s} \(name them: srtm compress dl${s}sub${s} \.\.\.\)" "compress of downloads"
+has "dl holds 1 download: N57E011.SRTMGL1.hgt.zip \(srtm import makes tiles of downloads\)" "compress of downloads"
+has "dl holds 1 other entry: notes.txt" "compress of downloads"
+has "empty is empty" "compress of an empty folder"
+[ ! -e x ] || fail "compress without tiles made its output folder"
+rm folder/N58E011.xem
+expect 0 -m "^compress: 1 tile converted, 2 already there, 0 failed" "$srtm" compress both -o folder --skip-existing --quiet
+expect 0 -m "^compress: 0 tiles converted, 3 already there, 0 failed" "$srtm" compress both -o folder --skip-existing
+mkdir -p busy/N57E011.xem
+expect 4 -m "^srtm compress: N57E011.hgt: not converted: .*busy${s}N57E011.xem: " "$srtm" compress t -o busy --quiet
+has "^compress: 0 tiles converted, 0 already there, 1 failed" "compress into a folder in the way"
+expect 4 -m "output folder t/N57E011.hgt/x cannot be made \(" "$srtm" compress both -o t/N57E011.hgt/x
+expect 4 -m "output folder t/N57E011.hgt cannot be made \(a file of that name is there" "$srtm" compress both -o t/N57E011.hgt
+
 # Every command: -h/--help and -V/--version anywhere; a wrong or missing argument named
 # in one line, then the usage lines (not the whole help); -- ends the options.
 version=$(run "$srtm" --version | tr -d "\r")

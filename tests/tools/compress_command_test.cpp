@@ -90,6 +90,30 @@ TEST_F(CompressCommandTest, CtrlCStopsTheWorkAndLeavesOnlyWholeFiles) {
   EXPECT_EQ(std::signal(SIGINT, SIG_DFL), SIG_DFL);
 }
 
+// A run stopped by Ctrl-C, resumed with --skip-existing, and resumed once more with
+// nothing left: both resumes succeed, and the files are those of one whole run.
+TEST_F(CompressCommandTest, AResumedRunCountsTheFilesThereAsDone) {
+  const std::string whole = folder_.MakeFolder("whole");
+  ASSERT_EQ(test::RunTool(cli::Compress, {Native(tiles_), "-o", Native(whole), "--quiet"}), cli::kExitOk);
+  const std::string out = folder_.File("resumed");
+  {
+    InterruptingEnv env(4);
+    ASSERT_EQ(test::RunTool(cli::Compress, {Native(tiles_), "-o", Native(out), "--jobs", "1", "--quiet"}),
+              cli::kExitInterrupted);
+  }
+  const std::size_t stoppedWith = test::FilesIn(out, "*.xem").size();
+  ASSERT_TRUE(stoppedWith > 0 && stoppedWith < 9) << stoppedWith;
+  for (int resume = 0; resume < 2; ++resume) {
+    EXPECT_EQ(test::RunTool(cli::Compress, {Native(tiles_), "-o", Native(out), "--skip-existing", "--quiet"}),
+              cli::kExitOk);
+  }
+  const std::vector<std::string> names = test::FilesIn(whole, "*.xem");
+  EXPECT_EQ(test::FilesIn(out, "*.xem"), names);
+  for (const std::string& name : names) {
+    EXPECT_EQ(test::ReadBytes(out + "\\" + name), test::ReadBytes(whole + "\\" + name)) << name;
+  }
+}
+
 TEST_F(CompressCommandTest, WrongArgumentsAndInputsHaveTheirOwnExitCodes) {
   const std::string out = folder_.MakeFolder("out");
   const std::string tiles = Native(tiles_);
@@ -97,9 +121,12 @@ TEST_F(CompressCommandTest, WrongArgumentsAndInputsHaveTheirOwnExitCodes) {
   EXPECT_EQ(test::RunTool(cli::Compress, {tiles, "-o", Native(out), "--jobs", "two"}), cli::kExitUsage);
   EXPECT_EQ(test::RunTool(cli::Compress, {tiles, "-o", Native(out), "--shard", "5/4"}), cli::kExitUsage);
   EXPECT_EQ(test::RunTool(cli::Compress, {tiles, "-o", Native(out), "--shard"}), cli::kExitUsage);
-  EXPECT_EQ(test::RunTool(cli::Compress, {tiles, tiles, "-o", Native(out)}), cli::kExitUsage);
+  EXPECT_EQ(test::RunTool(cli::Compress, {"-o", Native(out)}), cli::kExitUsage);
   EXPECT_EQ(test::RunTool(cli::Compress, {Native(folder_.File("none")), "-o", Native(out)}), cli::kExitInput);
-  EXPECT_EQ(test::RunTool(cli::Compress, {tiles, "-o", Native(folder_.File("none"))}), cli::kExitOutput);
+  // Two tiles of one name would overwrite each other's XEM file.
+  const std::string other = folder_.MakeFolder("other");
+  test::PutGlobeTile(other, 40, -2, true);
+  EXPECT_EQ(test::RunTool(cli::Compress, {tiles, Native(other), "-o", Native(out)}), cli::kExitUsage);
   EXPECT_TRUE(test::FilesIn(out, "*").empty());
   // More parts than tiles: the empty parts have nothing to do, successfully.
   EXPECT_EQ(test::RunTool(cli::Compress, {tiles, "-o", Native(out), "--shard", "12/12", "--quiet"}), cli::kExitOk);

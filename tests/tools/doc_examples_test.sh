@@ -13,16 +13,6 @@ trap 'rm -rf "$work"' EXIT
 # shellcheck source=tests/support/cli_expect.sh
 source "$root/tests/support/cli_expect.sh"
 
-# Examples that fail until compress creates its output folder and converts the tiles
-# named (a later change of compress): the exit code they end with today. One that
-# passes fails this test, so that it leaves the list.
-declare -A known=(
-  ["srtm compress N35E138.hgt -o xem"]=4
-  ["srtm compress tiles -o xem --skip-existing"]=4
-  ["srtm verify xem/N35E138.xem N35E138.hgt"]=3
-  ['srtm verify xem\N35E138.xem N35E138.hgt']=3
-)
-
 # The examples of a document: indented lines, `srtm ...` in the text and "例: srtm ..."
 # with arguments, without placeholders (COMMAND, TILE.hgt).
 examples() {
@@ -32,7 +22,7 @@ examples() {
   } | grep -vE '\b[A-Z]{3,}\b'
 }
 
-ran=0 passed=0 skipped=0 knownFailures=0
+ran=0 passed=0 skipped=0
 for doc in README.md docs/guide.en.md docs/guide.md; do
   if [ "$doc" = docs/guide.md ] && [ -z "$runner" ]; then
     echo "SKIP: $doc: its examples are for Windows (srtm.exe); they run in the 32-bit world"
@@ -61,17 +51,14 @@ for doc in README.md docs/guide.en.md docs/guide.md; do
     # As written: the shell's words and globs, a backslash kept (the Windows paths).
     args=${example#srtm }
     out=$(cd "$folder" && eval "run \"\$srtm\" ${args//\\/\\\\}" 2>&1); code=$?
-    want=${known[$example]:-0}
-    if [ "$code" != "$want" ]; then
-      fail "$doc: '$example' exit $code, wanted $want$([ "$want" = 0 ] || echo " (known to fail until compress is reworked; remove it from the list once it passes)") -> $out"
-    elif [ "$want" != 0 ]; then
-      echo "known to fail until compress is reworked: $doc: $example (exit $code)"; knownFailures=$((knownFailures + 1))
+    if [ "$code" != 0 ]; then
+      fail "$doc: '$example' exit $code, wanted 0 -> $out"
     else
       passed=$((passed + 1))
     fi
   done < <(examples "$root/$doc")
   [ -z "$runner" ] || rm -rf "$drive_c"
 done
-echo "$ran examples run: $passed passed, $knownFailures known to fail, $skipped skipped"
+echo "$ran examples run: $passed passed, $skipped skipped"
 [ "$ran" -ge 6 ] || fail "only $ran examples found in the documents"
 finish "the examples of the documents ran as written"

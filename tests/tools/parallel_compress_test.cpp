@@ -200,13 +200,16 @@ TEST_F(ParallelCompressTest, AFailedTileIsCountedAndTheOthersGoOn) {
   const std::vector<std::uint8_t> old = {'o', 'l', 'd'};
   test::WriteBytes(out + "\\N11E021.xem", old);
   test::WriteBytes(out + "\\N12E022.xem", old);
-  const CompressResult result = Run(out, 2, 0);  // existing files are left alone
-  EXPECT_EQ(result.converted, 14u);
-  EXPECT_EQ(result.failed, 2u);
+  folder_.MakeFolder("out\\N13E023.xem");
+  const CompressResult result = Run(out, 2, 0);  // existing files are left alone, done
+  EXPECT_EQ(result.converted, 13u);
+  EXPECT_EQ(result.alreadyThere, 2u);
+  EXPECT_EQ(result.failed, 1u);
+  EXPECT_TRUE(result.outputFailed);
   EXPECT_FALSE(result.stopped);
-  EXPECT_EQ(result.BatchCode(), 14);
+  EXPECT_EQ(result.BatchCode(), 13);
   EXPECT_EQ(test::ReadBytes(out + "\\N11E021.xem"), old);
-  EXPECT_EQ(test::FilesIn(out, "*.xem").size(), 16u);
+  EXPECT_EQ(result.written.size(), 13u);
 }
 
 TEST_F(ParallelCompressTest, ProgressCountsEveryBlockOnceAndAnEmptyListIsDone) {

@@ -89,15 +89,15 @@ SIGTERM while compress writes │ gdb │ tile in; mkdir out │ sig TERM $srtm 
 SIGHUP as import writes its last tile (nothing left to stop) │ gdb │ │ sig HUP $srtm import $T -o o --quiet │ 0 │ d:o f:o/N57E011.hgt │ cmp $T o/N57E011.hgt
 SIGPIPE on compress's progress │ │ for n in 57 58 59 60; do tile in N${n}E011.hgt; done; mkdir out │ $srtm compress in -o out --jobs 1 2>&1 | head -c 1 >/dev/null │ 141 │ any │ for f in out/*; do [ ! -e $f ] || valid $f || exit 1; done
 file-size limit for block │ │ │ ulimit -f 100; $srtm block $T $B -o b.raw │ 4 │ │ grep -q "b.raw: File too large" $OUT
-file-size limit for compress │ │ tile in; mkdir out │ ulimit -f 50; $srtm compress in -o out --quiet │ 4 │ d:in f:in/N57E011.hgt d:out │ grep -q "N57E011.hgt: NOT converted: .*N57E011.xem: File too large" $OUT
+file-size limit for compress │ │ tile in; mkdir out │ ulimit -f 50; $srtm compress in -o out --quiet │ 4 │ d:in f:in/N57E011.hgt d:out │ grep -q "N57E011.hgt: not converted: .*N57E011.xem: File too large" $OUT
 file-size limit for the demo │ │ │ ulimit -f 1000; $demo $T --out o │ 4 │ d:o d:o/tiles d:o/xem │ grep -q "N57E011.hgt: File too large" $OUT
 mode kept │ │ echo old > m.raw; chmod 600 m.raw │ $srtm block $T $B -o m.raw │ 0 │ f:m.raw │ [ $(stat -c %a m.raw) = 600 ] && block_is m.raw
 mode of an XEM file kept │ │ tile in; mkdir out; echo old > out/N57E011.xem; chmod 640 out/N57E011.xem │ $srtm compress in -o out --quiet │ 0 │ d:in f:in/N57E011.hgt d:out f:out/N57E011.xem │ [ $(stat -c %a out/N57E011.xem) = 640 ]
 new file by the umask │ │ │ umask 027; $srtm block $T $B -o n.raw │ 0 │ f:n.raw │ [ $(stat -c %a n.raw) = 640 ]
 owner and group kept │ root │ echo old > o.raw; chown 65534:65534 o.raw │ $srtm block $T $B -o o.raw │ 0 │ f:o.raw │ [ "$(stat -c %u:%g o.raw)" = 65534:65534 ] && block_is o.raw
-read-only output folder │ │ tile in; mkdir ro; chmod 555 ro │ as_user $srtm compress in -o ro --quiet │ 4 │ d:in f:in/N57E011.hgt d:ro │ grep -q "ro: Permission denied" $OUT
-output folder a file │ │ │ $srtm compress $T -o $T --quiet │ 4 │ │ grep -q "N57E011.hgt: Not a directory" $OUT
-output folder a device │ │ │ $srtm compress $T -o /dev/full --quiet │ 4 │ │ grep -q "/dev/full: Not a directory" $OUT
+read-only output folder │ │ tile in; mkdir ro; chmod 555 ro │ as_user $srtm compress in -o ro --quiet │ 4 │ d:in f:in/N57E011.hgt d:ro │ grep -q "output folder ro cannot be written (Permission denied)" $OUT
+output folder a file │ │ │ $srtm compress $T -o $T --quiet │ 4 │ │ grep -q "N57E011.hgt cannot be made (a file of that name is there: Not a directory)" $OUT
+output folder a device │ │ │ $srtm compress $T -o /dev/full --quiet │ 4 │ │ grep -q "/dev/full cannot be made (a file of that name is there: Not a directory)" $OUT
 long output folder │ │ mkdir -p $(printf 'a%.0s' {1..200})/$(printf 'b%.0s' {1..200}) │ $srtm compress $T -o a*/b* --quiet │ 0 │ any │ valid a*/b*/N57E011.xem
 demo refuses a long folder │ │ mkdir -p $(printf 'a%.0s' {1..250}) │ $demo $T --out $PWD/a* │ 4 │ any │ grep -q "at most 259 bytes" $OUT && [ -z "$(ls -A a*)" ]
 demo keeps a pipe │ │ mkdir -p o/tiles; mkfifo o/tiles/N57E011.hgt │ $demo $T --out o │ 4 │ d:o d:o/tiles p:o/tiles/N57E011.hgt │ grep -q "not a file the demo made" $OUT
