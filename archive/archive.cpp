@@ -130,20 +130,20 @@ class Sources {
         return Status::Ok();
       }
     }
-    const Node& spec = listing_.nodes[static_cast<std::size_t>(node)];
+    const Node& entry = listing_.nodes[static_cast<std::size_t>(node)];
     Source* parent = nullptr;
     Status st;
-    if (spec.parent >= 0) st = Get(spec.parent, &parent);
+    if (entry.parent >= 0) st = Get(entry.parent, &parent);
     if (!st.ok()) return st;
     std::unique_ptr<Source> made;
     try {
-      if (spec.kind == Node::Kind::kFile) {
+      if (entry.kind == Node::Kind::kFile) {
         made = internal::OpenFileSource(listing_.path, listing_.label, &st);
-      } else if (spec.kind == Node::Kind::kRegion) {
-        made = internal::NewRegionSource(parent, spec.offset, spec.length);
+      } else if (entry.kind == Node::Kind::kRegion) {
+        made = internal::NewRegionSource(parent, entry.offset, entry.length);
       } else {
         made = std::make_unique<internal::InflateSource>(
-            parent, spec, record_ ? &(*record_)[static_cast<std::size_t>(node)] : nullptr);
+            parent, entry, record_ ? &(*record_)[static_cast<std::size_t>(node)] : nullptr);
       }
     } catch (const std::bad_alloc&) {
       return Status::IoError(listing_.label + ": not enough memory");

@@ -80,10 +80,10 @@ std::unique_ptr<Source> NewRegionSource(Source* parent, std::uint64_t offset, st
 // more members, each with its CRC-32 and length) from `parent`, at any offset: it goes
 // on from where it is, or starts again from the nearest checkpoint, else from the
 // start. With `record` (the listing), a pass forward takes checkpoints and the length
-// it finds into `*record`, which is `spec`.
+// it finds into `*record`, which is `entry`.
 class InflateSource final : public Source {
  public:
-  InflateSource(Source* parent, const Node& spec, Node* record);
+  InflateSource(Source* parent, const Node& entry, Node* record);
   ~InflateSource() override;
   InflateSource(const InflateSource&) = delete;
   InflateSource& operator=(const InflateSource&) = delete;

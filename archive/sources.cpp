@@ -96,8 +96,8 @@ std::unique_ptr<Source> NewRegionSource(Source* parent, std::uint64_t offset, st
 
 struct InflateSource::State {
   Source* parent;
-  const Node& spec;
-  Node* record;  // the listing's copy of `spec` (the same object), or null when reading
+  const Node& entry;
+  Node* record;  // the listing's copy of `entry` (the same object), or null when reading
   bool gzip;
   z_stream z{};
   bool ready = false;  // z is initialised and positioned
@@ -119,13 +119,13 @@ struct InflateSource::State {
   std::vector<std::uint8_t> scratch;
 
   State(Source* p, const Node& s, Node* r)
-      : parent(p), spec(s), record(r), gzip(s.kind == Node::Kind::kGzip), sizeKnown(s.sizeKnown), size(s.size) {}
+      : parent(p), entry(s), record(r), gzip(s.kind == Node::Kind::kGzip), sizeKnown(s.sizeKnown), size(s.size) {}
   ~State() {
     if (ready) inflateEnd(&z);
   }
 
   const char* Kind() const { return gzip ? "gzip" : "zip"; }
-  Status Broken(const std::string& what) const { return Damaged(spec.archive, Kind(), spec.member, what); }
+  Status Broken(const std::string& what) const { return Damaged(entry.archive, Kind(), entry.member, what); }
   Status Fail(Status status) {
     damage = status;
     return status;
@@ -133,19 +133,19 @@ struct InflateSource::State {
   std::uint64_t Consumed() const { return inNext - z.avail_in; }
 
   Status Fill() {
-    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, spec.length - inNext));
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, entry.length - inNext));
     if (input.size() < n) {
       try {
         input.resize(chunk);
       } catch (const std::bad_alloc&) {
-        return Status::IoError(spec.archive + ": not enough memory to inflate");
+        return Status::IoError(entry.archive + ": not enough memory to inflate");
       }
     }
     std::size_t got = 0;
-    Status st = parent->ReadAt(spec.offset + inNext, input.data(), n, &got);
+    Status st = parent->ReadAt(entry.offset + inNext, input.data(), n, &got);
     if (!st.ok()) return st;
     if (got < n) {
-      return CutShort(spec.archive, Kind(), spec.member, "its compressed data ends after " + Bytes(inNext + got));
+      return CutShort(entry.archive, Kind(), entry.member, "its compressed data ends after " + Bytes(inNext + got));
     }
     z.next_in = input.data();
     z.avail_in = static_cast<uInt>(got);
@@ -156,7 +156,7 @@ struct InflateSource::State {
 
   Status Reset(const Checkpoint* from) {
     if (!ready) {
-      if (inflateInit2(&z, -15) != Z_OK) return Status::IoError(spec.archive + ": not enough memory to inflate");
+      if (inflateInit2(&z, -15) != Z_OK) return Status::IoError(entry.archive + ": not enough memory to inflate");
       ready = true;
     } else {
       inflateReset(&z);
@@ -225,15 +225,15 @@ struct InflateSource::State {
       span *= 2;
     }
   }
-  std::uint64_t LastCheckpoint() const { return spec.checkpoints.empty() ? 0 : spec.checkpoints.back().out; }
+  std::uint64_t LastCheckpoint() const { return entry.checkpoints.empty() ? 0 : entry.checkpoints.back().out; }
 
   // A gzip member's header, or the end of the data.
   Status StartMember() {
     const std::uint64_t at = inNext;  // nothing is buffered at a member's end
     std::uint8_t magic[2] = {};
     std::size_t got = 0;
-    if (at < spec.length) {
-      Status st = parent->ReadAt(spec.offset + at, magic, 2, &got);
+    if (at < entry.length) {
+      Status st = parent->ReadAt(entry.offset + at, magic, 2, &got);
       if (!st.ok()) return st;
     }
     if (got < 2 || magic[0] != 0x1F || magic[1] != 0x8B) {
@@ -242,7 +242,7 @@ struct InflateSource::State {
       return Status::Ok();
     }
     GzipHeader header;
-    Status st = ReadGzipHeader(*parent, spec.offset + at, spec.offset + spec.length, spec.archive, &header);
+    Status st = ReadGzipHeader(*parent, entry.offset + at, entry.offset + entry.length, entry.archive, &header);
     if (!st.ok()) return st;
     inNext = at + header.length;
     z.avail_in = 0;
@@ -257,20 +257,20 @@ struct InflateSource::State {
 
   Status EndOfStream() {
     if (!gzip) {
-      if (spec.sizeKnown && pos != spec.size) {
-        return Broken("inflates to " + Bytes(pos) + ", the zip records " + Bytes(spec.size));
+      if (entry.sizeKnown && pos != entry.size) {
+        return Broken("inflates to " + Bytes(pos) + ", the zip records " + Bytes(entry.size));
       }
-      if (spec.hasCrc && frontier == pos && frontierCrc != spec.crc)
-        return Broken(CrcMismatch(frontierCrc, spec.crc, "zip"));
+      if (entry.hasCrc && frontier == pos && frontierCrc != entry.crc)
+        return Broken(CrcMismatch(frontierCrc, entry.crc, "zip"));
       NoteEnd();
       return Status::Ok();
     }
     const std::uint64_t at = Consumed();
     std::uint8_t trailer[8];
     std::size_t got = 0;
-    Status st = at + 8 <= spec.length ? parent->ReadAt(spec.offset + at, trailer, 8, &got) : Status::Ok();
+    Status st = at + 8 <= entry.length ? parent->ReadAt(entry.offset + at, trailer, 8, &got) : Status::Ok();
     if (!st.ok()) return st;
-    if (got < 8) return CutShort(spec.archive, "gzip", "", "its trailer (CRC-32 and length) is missing");
+    if (got < 8) return CutShort(entry.archive, "gzip", "", "its trailer (CRC-32 and length) is missing");
     if (frontier == pos) {
       if (frontierCrc != Get32(trailer)) return Broken(CrcMismatch(frontierCrc, Get32(trailer), "gzip"));
       const auto length = static_cast<std::uint32_t>(pos - memberStart);
@@ -286,14 +286,14 @@ struct InflateSource::State {
   }
 
   Status InflateError(int rc) const {
-    if (rc == Z_MEM_ERROR) return Status::IoError(spec.archive + ": not enough memory to inflate");
+    if (rc == Z_MEM_ERROR) return Status::IoError(entry.archive + ": not enough memory to inflate");
     return Broken(std::string("its deflate data is invalid (") + (z.msg ? z.msg : "no end") + ")");
   }
   Status RanOut() const {
-    if (gzip) return CutShort(spec.archive, "gzip", "", "its data ends after " + Bytes(pos) + " of content");
+    if (gzip) return CutShort(entry.archive, "gzip", "", "its data ends after " + Bytes(pos) + " of content");
     return Broken("its deflate data ends before its end mark");
   }
-  Status TooLong() const { return Broken("inflates to more than the " + Bytes(spec.size) + " the zip records"); }
+  Status TooLong() const { return Broken("inflates to more than the " + Bytes(entry.size) + " the zip records"); }
 
   // Up to n bytes at `pos` into `out`; fewer only at the end of the data.
   Status Produce(std::uint8_t* out, std::size_t n, std::size_t* made) {
@@ -305,7 +305,7 @@ struct InflateSource::State {
         if (!st.ok()) return Fail(st);
         continue;
       }
-      if (z.avail_in == 0 && inNext < spec.length) {
+      if (z.avail_in == 0 && inNext < entry.length) {
         st = Fill();
         if (!st.ok()) return Fail(st);
       }
@@ -317,12 +317,12 @@ struct InflateSource::State {
       const std::size_t k = want - z.avail_out;
       Account(out + *made, k);
       *made += k;
-      if (spec.sizeKnown && !gzip && pos > spec.size) return Fail(TooLong());
+      if (entry.sizeKnown && !gzip && pos > entry.size) return Fail(TooLong());
       if (rc == Z_STREAM_END) {
         st = EndOfStream();
         if (!st.ok()) return Fail(st);
       } else if (rc == Z_BUF_ERROR || (rc == Z_OK && k == 0 && z.avail_in == 0)) {
-        if (z.avail_in == 0 && inNext >= spec.length) return Fail(RanOut());
+        if (z.avail_in == 0 && inNext >= entry.length) return Fail(RanOut());
         if (rc == Z_BUF_ERROR && z.avail_in > 0) return Fail(InflateError(Z_DATA_ERROR));
       } else if (rc != Z_OK) {
         return Fail(InflateError(rc));
@@ -331,10 +331,10 @@ struct InflateSource::State {
       }
     }
     // A zip member that has given all its recorded bytes must end right there.
-    if (!ended && !gzip && spec.sizeKnown && pos == spec.size) {
+    if (!ended && !gzip && entry.sizeKnown && pos == entry.size) {
       std::uint8_t probe = 0;
       while (!ended) {
-        if (z.avail_in == 0 && inNext < spec.length) {
+        if (z.avail_in == 0 && inNext < entry.length) {
           Status st = Fill();
           if (!st.ok()) return Fail(st);
         }
@@ -346,7 +346,7 @@ struct InflateSource::State {
           Status st = EndOfStream();
           if (!st.ok()) return Fail(st);
         } else if (rc == Z_BUF_ERROR) {
-          return Fail(z.avail_in == 0 && inNext >= spec.length ? RanOut() : InflateError(Z_DATA_ERROR));
+          return Fail(z.avail_in == 0 && inNext >= entry.length ? RanOut() : InflateError(Z_DATA_ERROR));
         } else if (rc != Z_OK) {
           return Fail(InflateError(rc));
         }
@@ -357,7 +357,7 @@ struct InflateSource::State {
 
   // Positions at `offset` (or at the end of the data when it is shorter).
   Status Seek(std::uint64_t offset) {
-    const std::vector<Checkpoint>& points = spec.checkpoints;
+    const std::vector<Checkpoint>& points = entry.checkpoints;
     auto after = std::upper_bound(points.begin(), points.end(), offset,
                                   [](std::uint64_t o, const Checkpoint& cp) { return o < cp.out; });
     const Checkpoint* nearest = after == points.begin() ? nullptr : &*(after - 1);
@@ -372,7 +372,7 @@ struct InflateSource::State {
       try {
         scratch.resize(kScratchBytes);
       } catch (const std::bad_alloc&) {
-        return Status::IoError(spec.archive + ": not enough memory to inflate");
+        return Status::IoError(entry.archive + ": not enough memory to inflate");
       }
     }
     while (pos < offset && !ended) {
@@ -431,8 +431,8 @@ Status ReadGzipHeader(Source& source, std::uint64_t at, std::uint64_t end, const
   return Status::Ok();
 }
 
-InflateSource::InflateSource(Source* parent, const Node& spec, Node* record)
-    : s_(std::make_unique<State>(parent, spec, record)) {}
+InflateSource::InflateSource(Source* parent, const Node& entry, Node* record)
+    : s_(std::make_unique<State>(parent, entry, record)) {}
 InflateSource::~InflateSource() = default;
 
 Status InflateSource::Size(std::uint64_t* size) {
@@ -465,19 +465,19 @@ Status InflateSource::ReadAll(std::uint64_t limit, std::uint64_t hint, std::vect
     const std::uint64_t want = have == 0 ? hint + 1 : std::max<std::uint64_t>(have, 1 << 20);
     const auto step = static_cast<std::size_t>(std::min(want, room));
     if (!platform::CurrentEnv()->MayAllocate(out->size() + step)) {
-      return Status::IoError(s_->spec.archive + ": not enough memory for " + Bytes(have + step));
+      return Status::IoError(s_->entry.archive + ": not enough memory for " + Bytes(have + step));
     }
     try {
       out->resize(out->size() + step);
     } catch (const std::bad_alloc&) {
-      return Status::IoError(s_->spec.archive + ": not enough memory for " + Bytes(have + step));
+      return Status::IoError(s_->entry.archive + ": not enough memory for " + Bytes(have + step));
     }
     std::size_t made = 0;
     st = s_->Produce(out->data() + start + have, step, &made);
     out->resize(start + have + made);
     if (!st.ok()) return st;
     if (out->size() - start > limit) {
-      return Status::Unsupported(s_->spec.archive + ": it holds more than " + Bytes(limit) +
+      return Status::Unsupported(s_->entry.archive + ": it holds more than " + Bytes(limit) +
                                  ", more than is read of one member (a gzip bomb?)");
     }
   }
