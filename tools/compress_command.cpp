@@ -2,7 +2,6 @@
 // into XEM files, on several threads, with progress on stderr and one line of outcome
 // on stdout; Ctrl-C stops as the wizard's Abort button does.
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -98,11 +97,6 @@ void CompressDetails(FILE* out) {
 const CommandHelp kCompressHelp = {
     "compress", "(TILE.hgt | FOLDER)... -o OUTDIR [OPTION]...\n--like REFERENCE.hgt -o OUTDIR [OPTION]...",
     CompressDetails};
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 // The name of a tile's XEM file, as XemPathForTile makes it.
 std::string XemName(const std::string& tileName) {
@@ -220,7 +214,7 @@ int GatherTiles(const std::vector<std::string>& operands, const std::string& lik
   SortTiles(tiles);
   std::vector<TileJob> unique;
   for (TileJob& tile : *tiles) {
-    if (!unique.empty() && Upper(unique.back().name) == Upper(tile.name)) {
+    if (!unique.empty() && SameTileName(unique.back().name, tile.name)) {
       if (unique.back().path == tile.path) continue;
       Say(platform::ToNativePath(unique.back().path) + " and " + platform::ToNativePath(tile.path) +
           " would both be written as " + XemName(tile.name) + ": name one of them");

@@ -93,6 +93,8 @@ bool ListTiles(const std::string& path, bool isFolder, std::vector<TileJob>* til
   return true;
 }
 
+bool SameTileName(const std::string& a, const std::string& b) { return Upper(a) == Upper(b); }
+
 void SortTiles(std::vector<TileJob>* tiles) {
   std::sort(tiles->begin(), tiles->end(), [](const TileJob& a, const TileJob& b) {
     const std::string ua = Upper(a.name), ub = Upper(b.name);

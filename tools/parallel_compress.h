@@ -31,6 +31,9 @@ struct TileJob {
 bool ListTiles(const std::string& path, bool isFolder, std::vector<TileJob>* tiles,
                std::vector<std::string>* notTiles = nullptr);
 
+// Whether two tile names are one tile's (tile names ignore case).
+bool SameTileName(const std::string& a, const std::string& b);
+
 // Sorts tiles as ListTiles does: by name, letters compared without case.
 void SortTiles(std::vector<TileJob>* tiles);
 
