@@ -13,4 +13,8 @@ case $(od -An -t x2 -j $((pe + 4)) -N 2 "$1" | tr -d ' ') in
   *) export SRTM_WINE_WORLD=win32 ;;
 esac
 source "$here/../scripts/wine-env.sh"
+# Outside scripts/with-wine.sh, the fixed address layout it gives (see there) is taken here.
+if [ -z "${SRTM_WINE_FIXED_LAYOUT:-}" ] && setarch "$(uname -m)" -R true 2>/dev/null; then
+  exec setarch "$(uname -m)" -R "$SRTM_WINE" "$@"
+fi
 exec "$SRTM_WINE" "$@"
